@@ -1,0 +1,259 @@
+#include "filter/cups_instance.h"
+
+#include "filter/system_log.h"
+#include "printers/printer_cpcl.h"
+#include "printers/printer_escpos.h"
+#include "printers/printer_paperang.h"
+#include "printers/printer_peripage.h"
+#include "printers/printer_tspl.h"
+#include "render/cups_render.h"
+
+#include <cups/cups.h>
+
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <syslog.h>
+#include <unistd.h>
+#include <vector>
+
+// The scheduler's message functions of libcups: prefix, colon, blank, the
+// localised message and a line end.
+extern "C" int _cupsLangPrintFilter(FILE *fp, const char *prefix, const char *message, ...)
+    __attribute__((format(printf, 3, 4)));
+extern "C" int _cupsLangPrintError(const char *prefix, const char *message);
+
+int ModelNumber = 0;
+int Page = 0;
+volatile sig_atomic_t Canceled = 0;
+CStdRefPtr<CBaseRender> g_pRender;
+
+extern "C" void CancelJob(int)
+{
+    Canceled = 1;
+}
+
+CBaseRender *CreateRenderForModel(int modelNumber)
+{
+    switch (modelNumber) {
+    case 20: return new CCupsRender<CPrinterTSPL>();
+    case 21: return new CCupsRender<CPrinterESCPOS>();
+    case 22: return new CCupsRender<CPrinterCPCL>();
+    case 23: return new CCupsRender<CPrinterPaperang>();
+    case 24: return new CCupsRender<CPrinterPeriPage>();
+    default: return nullptr;
+    }
+}
+
+namespace {
+
+// Why a page cannot become an image, checked from its header before any
+// memory is set aside for it; null when the page can be printed.
+const char *RefusePage(const cups_page_header2_t &header)
+{
+    const uint32_t bpp = header.cupsBitsPerPixel;
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32)
+        return "unsupported bits per pixel";
+    if (header.cupsWidth == 0 || header.cupsHeight == 0)
+        return "the page has no width or height";
+    const uint64_t rasterBytes = static_cast<uint64_t>(header.cupsBytesPerLine) * header.cupsHeight;
+    if (rasterBytes > 0x7FFFFFFFu)
+        return "the page raster is larger than 2 GiB";
+    if (static_cast<uint64_t>(header.cupsBytesPerLine) * 8 < static_cast<uint64_t>(header.cupsWidth) * bpp)
+        return "the line length does not hold the page width";
+    const uint32_t imageBpp = bpp == 32 ? 24 : bpp;
+    const uint64_t imageBits = static_cast<uint64_t>(header.cupsWidth) * header.cupsHeight * imageBpp;
+    if (imageBits / 8 > static_cast<uint64_t>(CRasterImage::kMaxMemory))
+        return "the page image would be larger than 256 MiB";
+    return nullptr;
+}
+
+// Reads and drops the lines of a page that is not printed, so the next page
+// header is read where it starts.
+void SkipPageLines(cups_raster_t *ras, const cups_page_header2_t &header)
+{
+    const uint32_t chunk = header.cupsBytesPerLine > 0 ? header.cupsBytesPerLine : 1;
+    std::vector<unsigned char> line(chunk);
+    for (uint32_t y = 0; y < header.cupsHeight; ++y) {
+        if (cupsRasterReadPixels(ras, line.data(), header.cupsBytesPerLine) == 0)
+            break;
+    }
+}
+
+}  // namespace
+
+int CCupsInstance::Run(int argc, char **argv)
+{
+    setbuf(stderr, nullptr);
+
+    if (argc < 6 || argc > 7) {
+        _cupsLangPrintFilter(stderr, "ERROR", "%s job-id user title copies options [file]", "dotweave");
+        return 1;
+    }
+
+    int fd = 0;
+    if (argc == 7) {
+        fd = open(argv[6], O_RDONLY);
+        if (fd == -1) {
+            _cupsLangPrintError("ERROR", "Unable to open raster file");
+            sleep(1);
+            return 1;
+        }
+    }
+    cups_raster_t *ras = cupsRasterOpen(fd, CUPS_RASTER_READ);
+
+    Canceled = 0;
+    struct sigaction action;
+    std::memset(&action, 0, sizeof(action));
+    sigemptyset(&action.sa_mask);
+    action.sa_handler = CancelJob;
+    sigaction(SIGTERM, &action, nullptr);
+
+    cups_option_t *options = nullptr;
+    const int numOptions = cupsParseOptions(argv[5], 0, &options);
+
+    ppd_file_t *ppd = ppdOpenFile(getenv("PPD"));
+    if (ppd == nullptr) {
+        int line = 0;
+        const ppd_status_t status = ppdLastError(&line);
+        _cupsLangPrintFilter(stderr, "ERROR", "The PPD file could not be opened.");
+        fprintf(stderr, "DEBUG: %s on line %d.\n", ppdErrorString(status), line);
+        return 1;
+    }
+    ppdMarkDefaults(ppd);
+    cupsMarkOptions(ppd, numOptions, options);
+
+    std::string modelName;
+    if (ppd_attr_t *attr = ppdFindAttr(ppd, "ModelName", nullptr); attr != nullptr) {
+        SysLog(LOG_DEBUG, "ModelName=%s", attr->value != nullptr ? attr->value : "");
+        modelName = attr->value != nullptr ? attr->value : "";
+    }
+    if (ppd_attr_t *attr = ppdFindAttr(ppd, "Personality", nullptr); attr != nullptr)
+        SysLog(LOG_DEBUG, "lang=%s", attr->value != nullptr ? attr->value : "");
+
+    ModelNumber = ppd->model_number;
+    SysLog(LOG_DEBUG, "ModelNumber = %d\n", ModelNumber);
+
+    CBaseRender *render = CreateRenderForModel(ModelNumber);
+    if (render == nullptr) {
+        SysLog(LOG_ERR, "ERR: Unknow ModelNumber = %d\n", ModelNumber);
+        _cupsLangPrintFilter(stderr, "ERROR", "Unknow ModelNumber.");
+        return 1;
+    }
+    g_pRender = MakeRefPtr<CBaseRender>(render);
+    g_pRender->ppd = ppd;
+    g_pRender->GetPrinterParameters();
+    g_pRender->SetModelName(modelName.c_str());
+
+    g_pRender->OnStartDoc(0);
+    Page = 0;
+
+    cups_page_header2_t header;
+    while (cupsRasterReadHeader2(ras, &header)) {
+        if (Canceled)
+            break;
+        ++Page;
+        fprintf(stderr, "PAGE: %d 1\n", Page);
+        _cupsLangPrintFilter(stderr, "INFO", "Starting page %d.", Page);
+
+        if (const char *reason = RefusePage(header); reason != nullptr) {
+            _cupsLangPrintFilter(stderr, "ERROR", "Page %d cannot be printed: %s (%ux%u, %u bits per pixel, %u bytes per line).",
+                                 Page, reason, header.cupsWidth, header.cupsHeight, header.cupsBitsPerPixel,
+                                 header.cupsBytesPerLine);
+            SkipPageLines(ras, header);
+        } else {
+            const int total = static_cast<int>(header.cupsBytesPerLine * header.cupsHeight);
+            std::vector<unsigned char> line(header.cupsBytesPerLine);
+            CMyBuffer pageBuffer;
+            pageBuffer.SetBufferSize(total);
+            for (unsigned y = 0; y < header.cupsHeight; ++y) {
+                if (cupsRasterReadPixels(ras, line.data(), header.cupsBytesPerLine) == 0)
+                    break;
+                pageBuffer.AddBuffer(line.data(), static_cast<int>(header.cupsBytesPerLine));
+            }
+            // Lines a page cut short never delivered print as white paper.
+            const int filled = pageBuffer.GetBufferLength();
+            if (filled < total)
+                std::memset(pageBuffer.GetBuffer() + filled, 0xFF, static_cast<size_t>(total - filled));
+            line.clear();
+            line.shrink_to_fit();
+
+            StartPage(ppd, &header, pageBuffer);
+        }
+        _cupsLangPrintFilter(stderr, "INFO", "Finished page %d.", Page);
+        EndPage(ppd, &header);
+        if (Canceled)
+            break;
+    }
+
+    g_pRender->OnEndDoc();
+
+    cupsRasterClose(ras);
+    if (fd != 0)
+        close(fd);
+    ppdClose(ppd);
+    // The render object outlives the PPD; it must not reach it any more.
+    g_pRender->ppd = nullptr;
+    g_pRender->header = nullptr;
+    cupsFreeOptions(numOptions, options);
+
+    if (Page == 0) {
+        _cupsLangPrintFilter(stderr, "ERROR", "No pages were found.");
+        return 1;
+    }
+    return 0;
+}
+
+void CCupsInstance::StartPage(ppd_file_t *, cups_page_header2_t *header, CMyBuffer &buffer)
+{
+    SysLog(LOG_DEBUG, "DEBUG: Duplex = %d\n", header->Duplex);
+    SysLog(LOG_DEBUG, "DEBUG: HWResolution = [ %d %d ]\n", header->HWResolution[0], header->HWResolution[1]);
+    SysLog(LOG_DEBUG, "DEBUG: ImagingBoundingBox = [ %d %d %d %d ]\n", header->ImagingBoundingBox[0],
+           header->ImagingBoundingBox[1], header->ImagingBoundingBox[2], header->ImagingBoundingBox[3]);
+    SysLog(LOG_DEBUG, "DEBUG: Margins = [ %d %d ]\n", header->Margins[0], header->Margins[1]);
+    SysLog(LOG_DEBUG, "DEBUG: ManualFeed = %d\n", header->ManualFeed);
+    SysLog(LOG_DEBUG, "DEBUG: MediaPosition = %d\n", header->MediaPosition);
+    SysLog(LOG_DEBUG, "DEBUG: NumCopies = %d\n", header->NumCopies);
+    SysLog(LOG_DEBUG, "DEBUG: Orientation = %d\n", header->Orientation);
+    SysLog(LOG_DEBUG, "DEBUG: PageSize = [ %d %d ]\n", header->PageSize[0], header->PageSize[1]);
+    SysLog(LOG_DEBUG, "DEBUG: cupsWidth = %d\n", header->cupsWidth);
+    SysLog(LOG_DEBUG, "DEBUG: cupsHeight = %d\n", header->cupsHeight);
+    SysLog(LOG_DEBUG, "DEBUG: cupsMediaType = %d\n", header->cupsMediaType);
+    SysLog(LOG_DEBUG, "DEBUG: cupsBitsPerColor = %d\n", header->cupsBitsPerColor);
+    SysLog(LOG_DEBUG, "DEBUG: cupsBitsPerPixel = %d\n", header->cupsBitsPerPixel);
+    SysLog(LOG_DEBUG, "DEBUG: cupsBytesPerLine = %d\n", header->cupsBytesPerLine);
+    SysLog(LOG_DEBUG, "DEBUG: cupsColorOrder = %d\n", header->cupsColorOrder);
+    SysLog(LOG_DEBUG, "DEBUG: cupsColorSpace = %d\n", header->cupsColorSpace);
+    SysLog(LOG_DEBUG, "DEBUG: cupsCompression = %d\n", header->cupsCompression);
+
+    CBaseRender *render = g_pRender;
+    render->header = header;
+    render->iDpi = static_cast<int>(header->HWResolution[0]);
+
+    if (!render->image.CreateFromArray(reinterpret_cast<const uint8_t *>(buffer.GetBuffer()), header->cupsWidth,
+                                       header->cupsHeight, header->cupsBitsPerPixel, header->cupsBytesPerLine,
+                                       false)) {
+        SysLog(LOG_ERR, "create image error\n");
+        // A page that silently does not print would be a failure reported as success.
+        _cupsLangPrintFilter(stderr, "ERROR", "Page %d cannot be printed: the page image could not be built (%s).",
+                             Page, render->image.GetLastError());
+        return;
+    }
+    SysLog(LOG_DEBUG, "create image width=%d, height=%d, bitsPerPixel=%d, bytesPerLine=%d", header->cupsWidth,
+           header->cupsHeight, header->cupsBitsPerPixel, header->cupsBytesPerLine);
+    render->image.SetXDPI(static_cast<int>(header->HWResolution[0]));
+    render->image.SetYDPI(static_cast<int>(header->HWResolution[1]));
+
+    render->OnStartPage();
+    render->OnBeginBmp();
+    render->OnPaintBmp();
+    render->OnEndBmp();
+}
+
+void CCupsInstance::EndPage(ppd_file_t *, cups_page_header2_t *)
+{
+    g_pRender->OnEndPage();
+}

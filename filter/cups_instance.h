@@ -1,0 +1,32 @@
+#pragma once
+
+#include "filter/my_buffer.h"
+#include "render/base_render.h"
+
+#include <cups/ppd.h>
+#include <cups/raster.h>
+
+#include <csignal>
+
+// Process-wide job state.
+extern int ModelNumber;
+extern int Page;
+extern volatile sig_atomic_t Canceled;
+extern CStdRefPtr<CBaseRender> g_pRender;
+
+// SIGTERM handler: the page in progress is finished, no further page starts.
+extern "C" void CancelJob(int);
+
+// Creates the render object for a PPD model number; null for an unknown one.
+CBaseRender *CreateRenderForModel(int modelNumber);
+
+// The job driver: arguments, raster stream, PPD, render object, page loop.
+class CCupsInstance {
+public:
+    CCupsInstance() = default;
+    virtual ~CCupsInstance() = default;
+
+    int Run(int argc, char **argv);
+    void StartPage(ppd_file_t *ppd, cups_page_header2_t *header, CMyBuffer &buffer);
+    void EndPage(ppd_file_t *ppd, cups_page_header2_t *header);
+};

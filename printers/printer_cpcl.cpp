@@ -1,0 +1,9 @@
+#include "printers/printer_cpcl.h"
+
+CPrinterCPCL::CPrinterCPCL() = default;
+
+CPrinterCPCL::~CPrinterCPCL() = default;
+
+void CPrinterCPCL::OnPaintBmp()
+{
+}

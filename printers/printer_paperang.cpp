@@ -1,0 +1,9 @@
+#include "printers/printer_paperang.h"
+
+CPrinterPaperang::CPrinterPaperang() = default;
+
+CPrinterPaperang::~CPrinterPaperang() = default;
+
+void CPrinterPaperang::OnPaintBmp()
+{
+}

@@ -1,0 +1,9 @@
+#include "printers/printer_tspl.h"
+
+CPrinterTSPL::CPrinterTSPL() = default;
+
+CPrinterTSPL::~CPrinterTSPL() = default;
+
+void CPrinterTSPL::OnPaintBmp()
+{
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// A PPD option with its default and choices (choice names double as texts).
+struct PpdOption {
+    std::string keyword;
+    std::string defaultChoice;
+    std::vector<std::string> choices;
+};
+
+struct PpdSpec {
+    int modelNumber = 20;
+    std::optional<std::string> modelName = std::string("dotweave Test Printer");
+    std::optional<std::string> personality;
+    std::vector<PpdOption> options;
+    std::string extra;  // appended verbatim
+};
+
+// The text of a small but real PPD file that libcups opens.
+std::string MakePpdText(const PpdSpec &spec);
+
+// Writes MakePpdText(spec) to path.
+void WritePpdFile(const std::string &path, const PpdSpec &spec);
+
+// The eighteen options the filter reads, each with the given default (a
+// keyword missing from the list is left out of the PPD).
+PpdOption Option(const std::string &keyword, const std::string &defaultChoice,
+                 std::vector<std::string> otherChoices = {});
