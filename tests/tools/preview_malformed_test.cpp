@@ -94,6 +94,7 @@ std::vector<Malformed> MalformedStreams()
     const Bytes tsplShort = Replace(tsplZ, zHeader, ",6,10,3," + std::to_string(zLength) + ",");
     const Bytes tsplHuge = Replace(tspl, ",6,9,1,", ",2147483647,2147483647,1,");
     const Bytes tsplHugeZ = Replace(tsplZ, ",6,9,3,", ",2147483647,2147483647,3,");
+    const Bytes tsplLargeZ = Replace(tsplZ, ",6,9,3,", ",16384,16384,3,");
     const Bytes cpcl = CpclLabel(kDots, 48);
     const Bytes escpos = EscPosPage(kDots);
     const Bytes peri = PeriPagePage(kDots, true);
@@ -116,7 +117,9 @@ std::vector<Malformed> MalformedStreams()
         {"TsplHugeDeclaredBitmap", StreamLanguage::Tspl, tsplHuge, After(tsplHuge, "2147483647,1,"),
          "4611686014132420609 bytes"},
         {"TsplHugeDeclaredZlibBitmap", StreamLanguage::Tspl, tsplHugeZ,
-         After(tsplHugeZ, "2147483647,3," + std::to_string(zLength) + ","), "yields only 54 bytes"},
+         After(tsplHugeZ, "2147483647,3," + std::to_string(zLength) + ","), "more than the 268435456 a page can hold"},
+        {"TsplLargeDeclaredZlibBitmap", StreamLanguage::Tspl, tsplLargeZ,
+         After(tsplLargeZ, "16384,3," + std::to_string(zLength) + ","), "yields only 54 bytes"},
         {"TsplUnknownMode", StreamLanguage::Tspl, Replace(tspl, ",9,1,", ",9,2,"), Find(tspl, "BITMAP"), "mode 2"},
         {"TsplBinaryJunk", StreamLanguage::Tspl, "CLS\r\n\x01\x02", 5, "TSPL command"},
         {"EscPosRasterPastTheEnd", StreamLanguage::EscPos, Drop(escpos, 1), 14, "GS v 0 image data"},

@@ -34,6 +34,11 @@ bool InflateLimited(const uint8_t *input, size_t inputSize, DeflateWrapper wrapp
 {
     out.clear();
     consumed = 0;
+    if (limit > kMaxInflatedBitmap) {
+        problem = "the declared " + std::to_string(limit) + " bytes are more than the " +
+                  std::to_string(kMaxInflatedBitmap) + " a page can hold";
+        return false;
+    }
     InflateStream inflater(wrapper == DeflateWrapper::Zlib ? 15 : -15);
     if (!inflater.ok) {
         problem = "zlib could not start inflating";

@@ -10,6 +10,10 @@ enum class DeflateWrapper {
     Raw,   // deflate data only
 };
 
+// No page the filter can prepare holds more bitmap bytes than this, so a
+// larger declared size is refused before inflating.
+constexpr size_t kMaxInflatedBitmap = 268435456;
+
 // Inflates one compressed stream into out, which never grows past limit
 // bytes (a stream that would yield more is refused), so a hostile size
 // cannot make us allocate more than the declared bitmap. consumed reports
