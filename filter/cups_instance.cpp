@@ -36,8 +36,19 @@ extern "C" void CancelJob(int)
     Canceled = 1;
 }
 
+namespace {
+RenderFactory g_renderFactory = nullptr;
+}
+
+void SetRenderFactory(RenderFactory factory)
+{
+    g_renderFactory = factory;
+}
+
 CBaseRender *CreateRenderForModel(int modelNumber)
 {
+    if (g_renderFactory != nullptr)
+        return g_renderFactory(modelNumber);
     switch (modelNumber) {
     case 20: return new CCupsRender<CPrinterTSPL>();
     case 21: return new CCupsRender<CPrinterESCPOS>();
