@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake make g++ pkg-config
-  libcups2-dev libcupsimage2-dev zlib1g-dev
+  libcups2-dev libcupsimage2-dev zlib1g-dev libpng-dev
   libgtest-dev libbenchmark-dev
 )
 
