@@ -149,6 +149,20 @@ TEST(RasterImageDither, OneBitAndEmptyImages)
     }
 }
 
+TEST(RasterImageDither, EscapeStopsTheWalkButStillHandsOverTheBitmap)
+{
+    for (int32_t method : {0, 6, 9, -5}) {
+        CRasterImage image;
+        imagetest::MakeUniform(image, 9, 4, 255);
+        image.SetEscape(1);
+        ASSERT_TRUE(method == -5 ? image.Threshold(0) : image.Dither(method));
+        ASSERT_EQ(image.GetBpp(), 1);
+        EXPECT_EQ(image.GetProgress(), 0);
+        EXPECT_TRUE(SameQuad(image.GetPaletteColor(1), Quad(255, 255, 255)));
+        EXPECT_EQ(image.GetPixelIndex(0, 0), 0);  // never walked: as allocated
+    }
+}
+
 TEST(RasterImageDither, RowLoopsMatchPixelByPixelVersion)
 {
     const std::pair<uint32_t, uint32_t> sizes[] = {{1, 1}, {1, 2}, {2, 1}, {2, 2}, {3, 5}, {4, 4}, {5, 3},
