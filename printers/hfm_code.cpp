@@ -102,9 +102,21 @@ std::unique_ptr<HGMRNCODENODE[]> CHfmCode::GetHfmTree(const uint8_t *data, int c
     if (data == nullptr || count <= 0 || mode != 0 || subMode != 0)
         return nullptr;
 
-    int32_t counts[256] = {};
-    for (int i = 0; i < count; ++i)
-        ++counts[data[i]];
+    // Four counter sets, so runs of one value (a blank page) do not wait on
+    // one counter; the sum stays below INT_MAX as count does.
+    int32_t partial[4][256] = {};
+    int i = 0;
+    for (; i <= count - 4; i += 4) {
+        ++partial[0][data[i]];
+        ++partial[1][data[i + 1]];
+        ++partial[2][data[i + 2]];
+        ++partial[3][data[i + 3]];
+    }
+    for (; i < count; ++i)
+        ++partial[0][data[i]];
+    int32_t counts[256];
+    for (int v = 0; v < 256; ++v)
+        counts[v] = partial[0][v] + partial[1][v] + partial[2][v] + partial[3][v];
 
     int leafValues[256];
     int leafCount = 0;
