@@ -255,7 +255,11 @@ bool CPrinterPaperang::SendBitmap_withHFM()
 void CPrinterPaperang::OnPaintBmp()
 {
     AddLog("OnPaintBmp");
-    if (image.GetBits(0) != nullptr && image.GetBpp() != 1) {
+    if (image.GetBits(0) == nullptr || image.GetEffWidth() == 0 || image.GetHeight() == 0) {
+        RefusePage("the page image has no pixel data");
+        return;
+    }
+    if (image.GetBpp() != 1) {
         RefusePage("the page image is not one bit per dot");
         return;
     }

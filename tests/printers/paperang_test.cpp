@@ -207,9 +207,11 @@ TEST(PaperangPage, PagesThatCannotBeFramedSendNothing)
         uint32_t rowBytes;  // 0: no pixel data at all
         bool allValues;     // every byte value equally often: 8-bit codes
         bool printed;
+        uint32_t bpp = 1;
     };
     const Case cases[] = {
         {"no pixel data", 0, false, false},
+        {"eight bits per dot", 8, false, false, 8},
         {"band of 65501 bytes", 65500, true, true},
         {"band of 65521 bytes", 65520, true, false},
         {"row wider than the width field", 65536, false, false},
@@ -217,7 +219,9 @@ TEST(PaperangPage, PagesThatCannotBeFramedSendNothing)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         SpoolingPaperang printer;
-        if (c.rowBytes > 0) {
+        if (c.bpp != 1) {
+            ASSERT_NE(printer.image.Create(c.rowBytes, 1, c.bpp, 0), nullptr);
+        } else if (c.rowBytes > 0) {
             printer.SetPage(c.rowBytes, 1, [&](uint32_t x, uint32_t) {
                 return c.allValues ? static_cast<uint8_t>(x) : uint8_t{0xFF};
             });
