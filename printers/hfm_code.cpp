@@ -202,43 +202,45 @@ bool CHfmCode::GetMinTreeNode(const HGMRNCODENODE *nodes, int m, int *first, int
     return a != -1 && b != -1;
 }
 
-void CHfmCode::TreePreorder(std::span<const HGMRNCODENODE> nodes, int index, std::span<uint16_t> out, int *counter)
+void CHfmCode::TreePreorder(std::span<const HGMRNCODENODE> nodes, int index, std::span<uint16_t> out, int *counter,
+                            int depth)
 {
     const int room = static_cast<int>(out.size());
     if (*counter > room)
         return;
-    if (index < 0 || static_cast<size_t>(index) >= nodes.size() || *counter == room) {
+    if (index < 0 || static_cast<size_t>(index) >= nodes.size() || *counter == room || depth >= room) {
         *counter = room + 1;  // not a tree of out.size() nodes
         return;
     }
     const HGMRNCODENODE &node = nodes[static_cast<size_t>(index)];
     out[static_cast<size_t>((*counter)++)] = node.wValue;
     if (node.iLeft != -1)
-        TreePreorder(nodes, node.iLeft, out, counter);
+        TreePreorder(nodes, node.iLeft, out, counter, depth + 1);
     if (node.iRight != -1)
-        TreePreorder(nodes, node.iRight, out, counter);
+        TreePreorder(nodes, node.iRight, out, counter, depth + 1);
 }
 
 void CHfmCode::TreeMiddleorder(std::span<const HGMRNCODENODE> nodes, int index, std::span<uint16_t> out,
-                               int *counter)
+                               int *counter, int depth)
 {
     const int room = static_cast<int>(out.size());
     if (*counter > room)
         return;
-    if (index < 0 || static_cast<size_t>(index) >= nodes.size()) {
+    // A tree of room nodes is less than room levels deep; deeper means a cycle.
+    if (index < 0 || static_cast<size_t>(index) >= nodes.size() || depth >= room) {
         *counter = room + 1;
         return;
     }
     const HGMRNCODENODE &node = nodes[static_cast<size_t>(index)];
     if (node.iLeft != -1)
-        TreeMiddleorder(nodes, node.iLeft, out, counter);
+        TreeMiddleorder(nodes, node.iLeft, out, counter, depth + 1);
     if (*counter >= room) {
         *counter = room + 1;
         return;
     }
     out[static_cast<size_t>((*counter)++)] = node.wValue;
     if (node.iRight != -1)
-        TreeMiddleorder(nodes, node.iRight, out, counter);
+        TreeMiddleorder(nodes, node.iRight, out, counter, depth + 1);
 }
 
 std::unique_ptr<uint16_t[]> CHfmCode::GetTreePreorder(const HGMRNCODENODE *nodes, int nodeCount)

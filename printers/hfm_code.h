@@ -61,10 +61,13 @@ public:
     std::unique_ptr<uint16_t[]> GetTreeMiddleorder(const HGMRNCODENODE *nodes, int nodeCount);
 
     // Recursive walks from node index: each visited value goes to out[*counter]
-    // and advances the counter. Visits beyond out's room are counted but not
-    // stored and end the walk, so a malformed array cannot recurse forever.
-    void TreePreorder(std::span<const HGMRNCODENODE> nodes, int index, std::span<uint16_t> out, int *counter);
-    void TreeMiddleorder(std::span<const HGMRNCODENODE> nodes, int index, std::span<uint16_t> out, int *counter);
+    // and advances the counter. A walk that would store more values than out
+    // holds, or go deeper than that, ends with the counter past out's size, so
+    // a malformed array cannot recurse forever.
+    void TreePreorder(std::span<const HGMRNCODENODE> nodes, int index, std::span<uint16_t> out, int *counter,
+                      int depth = 0);
+    void TreeMiddleorder(std::span<const HGMRNCODENODE> nodes, int index, std::span<uint16_t> out, int *counter,
+                         int depth = 0);
 
     // Codes lineCount lines of lineLength bytes into bands of whole lines that
     // stay below (bandSize - 1) * 8 bits; a line that alone reaches the limit is

@@ -403,6 +403,11 @@ TEST(HfmCode, WalksRejectArraysThatAreNotTrees)
     EXPECT_FALSE(coder.GetTreePreorder(cyclic.data(), nodeCount));
     EXPECT_FALSE(coder.GetTreeMiddleorder(cyclic.data(), nodeCount));
 
+    std::vector<HGMRNCODENODE> selfLeft(nodes.get(), nodes.get() + nodeCount);
+    selfLeft[3].iLeft = 3;  // a left chain that never reaches a node to store
+    EXPECT_FALSE(coder.GetTreePreorder(selfLeft.data(), nodeCount));
+    EXPECT_FALSE(coder.GetTreeMiddleorder(selfLeft.data(), nodeCount));
+
     std::vector<HGMRNCODENODE> outside(nodes.get(), nodes.get() + nodeCount);
     outside[4].iRight = 40;
     EXPECT_FALSE(coder.GetTreePreorder(outside.data(), nodeCount));
