@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 // The scheduler's message function of libcups: prefix, colon, blank, the
 // localised message and a line end.
@@ -120,15 +121,19 @@ void CPrinterESCPOS::PrintAndFeedPaper(int mm)
         pageBuffer.AddBuffer(bytes, sizeof(bytes));
         return;
     }
-    // ESC J feeds at most 255 dots at a time.
-    static const uint8_t fullStep[] = {0x1B, 0x4A, 0xFF};
-    for (int q = dots / 255; q > 0; --q)
-        pageBuffer.AddBuffer(fullStep, sizeof(fullStep));
+    // ESC J feeds at most 255 dots at a time. The steps are appended in one
+    // block: the buffer grows to the exact size each append needs.
+    const int steps = dots / 255;
     const int rest = dots % 255;
-    if (rest > 0) {
-        const uint8_t bytes[] = {0x1B, 0x4A, static_cast<uint8_t>(rest)};
-        pageBuffer.AddBuffer(bytes, sizeof(bytes));
+    std::vector<uint8_t> bytes(static_cast<size_t>(steps + (rest > 0 ? 1 : 0)) * 3);
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        bytes[i] = 0x1B;
+        bytes[i + 1] = 0x4A;
+        bytes[i + 2] = 0xFF;
     }
+    if (rest > 0)
+        bytes.back() = static_cast<uint8_t>(rest);
+    pageBuffer.AddBuffer(bytes.data(), static_cast<int>(bytes.size()));
 }
 
 void CPrinterESCPOS::PrintBMP(int dpi1, int dpi2, int widthBytes, int height, const void *data, int length)

@@ -115,7 +115,7 @@ void CPrinterPeriPage::PrintBMP(int dpi1, int dpi2, int widthBytes, int height, 
 
     // All blocks are built first: a page whose compression fails loses its
     // whole bitmap, never a part of it.
-    CMyBuffer blocks;
+    std::vector<uint8_t> blocks;
     bool compressed = true;
     if (height <= kMaxRasterRows) {
         compressed = AddCompressedBlock(blocks, widthBytes, height, bytes, left);
@@ -136,10 +136,14 @@ void CPrinterPeriPage::PrintBMP(int dpi1, int dpi2, int widthBytes, int height, 
         ReportError("The page bitmap could not be compressed; the page is sent without it.");
         return;
     }
-    pageBuffer.AddBuffer(blocks.GetBuffer(), blocks.GetBufferLength());
+    if (blocks.size() > static_cast<size_t>(INT_MAX)) {
+        ReportError("The compressed page bitmap is larger than 2 GiB; the page is sent without it.");
+        return;
+    }
+    pageBuffer.AddBuffer(blocks.data(), static_cast<int>(blocks.size()));
 }
 
-bool CPrinterPeriPage::AddCompressedBlock(CMyBuffer &out, int widthBytes, int rows, const uint8_t *data, size_t length)
+bool CPrinterPeriPage::AddCompressedBlock(std::vector<uint8_t> &out, int widthBytes, int rows, const uint8_t *data, size_t length)
 {
     std::vector<uint8_t> stream;
     if (!compressor(data, length, stream) || stream.size() < 2 || stream.size() - 2 > 0x7FFFFFFFu)
@@ -157,8 +161,8 @@ bool CPrinterPeriPage::AddCompressedBlock(CMyBuffer &out, int widthBytes, int ro
                               static_cast<uint8_t>((size >> 16) & 0xFF),
                               static_cast<uint8_t>((size >> 8) & 0xFF),
                               static_cast<uint8_t>(size & 0xFF)};
-    out.AddBuffer(header, sizeof(header));
-    out.AddBuffer(stream.data() + 2, static_cast<int>(size));
+    out.insert(out.end(), header, header + sizeof(header));
+    out.insert(out.end(), stream.begin() + 2, stream.end());
     return true;
 }
 

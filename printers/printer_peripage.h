@@ -36,7 +36,7 @@ public:
 private:
     // Appends one compressed-bitmap block for rows of widthBytes bytes to
     // out; false when compression failed.
-    static bool AddCompressedBlock(CMyBuffer &out, int widthBytes, int rows, const uint8_t *data, size_t length);
+    static bool AddCompressedBlock(std::vector<uint8_t> &out, int widthBytes, int rows, const uint8_t *data, size_t length);
 
     static Compressor compressor;
 };
