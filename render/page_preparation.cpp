@@ -127,9 +127,12 @@ void CBaseRender::AdjustImage()
     // conversion could not finish (no memory for the one-bit image) would
     // reach the printer as garbage, so it is dropped with a message instead.
     if (!image.IsValid() || image.GetBpp() != 1) {
-        _cupsLangPrintFilter(stderr, "ERROR",
-                             "The page could not be converted to one bit per dot (%s); it is not printed.",
-                             image.GetLastError());
+        const char *why = image.GetLastError();
+        if (why != nullptr && why[0] != '\0')
+            _cupsLangPrintFilter(stderr, "ERROR",
+                                 "The page could not be converted to one bit per dot (%s); it is not printed.", why);
+        else
+            _cupsLangPrintFilter(stderr, "ERROR", "The page could not be converted to one bit per dot; it is not printed.");
         CRasterImage empty;
         image.Transfer(empty);
         image.Destroy();
@@ -224,8 +227,7 @@ void CBaseRender::CropWhiteEdge(int top, int bottom, int left, int right)
     if (!image.Crop(ClampToInt32(leftCut), ClampToInt32(bottomCut), ClampToInt32(width - rightCut),
                     ClampToInt32(height - topCut), &cropped)) {
         // The page ends up empty and is not printed: the scheduler must hear why.
-        _cupsLangPrintFilter(stderr, "ERROR", "The white edges of the page could not be cropped (%s); it is not printed.",
-                             image.GetLastError());
+        _cupsLangPrintFilter(stderr, "ERROR", "The white edges of the page could not be cropped; it is not printed.");
     }
     image = cropped;
 }
