@@ -1,12 +1,18 @@
 #include "render/base_render.h"
 
+#include <cups/language.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <vector>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -202,3 +208,50 @@ TEST(CropWhiteEdge, RandomPagesMatchTheDotByDotScan)
             << left << " " << right;
     }
 }
+
+#if !defined(__SANITIZE_ADDRESS__)
+// Memory runs out while the page becomes one bit per dot (the address space
+// is limited in a child process): the page must not go on as an 8-bit page
+// read as one-bit rows, but be dropped with a message for the scheduler.
+TEST(AdjustImage, PageThatCannotBecomeOneBitIsDroppedWithAnError)
+{
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        dup2(pipeFds[1], 2);
+        close(pipeFds[0]);
+        CBaseRender render;
+        render.iDpi = 203;
+        if (render.image.Create(8192, 4096, 8, 0) == nullptr)
+            _exit(2);
+        render.image.SetGrayPalette();
+        std::memset(render.image.GetBits(0), 0x80, size_t{render.image.GetEffWidth()} * 4096);
+        // Load the scheduler message catalogue before memory becomes scarce.
+        cupsLangDefault();
+        long pages = 0;
+        FILE *statm = fopen("/proc/self/statm", "r");
+        if (statm == nullptr || fscanf(statm, "%ld", &pages) != 1)
+            _exit(3);
+        fclose(statm);
+        const rlim_t used = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE));
+        const rlimit limit{used + (1u << 20), used + (1u << 20)};
+        if (setrlimit(RLIMIT_AS, &limit) != 0)
+            _exit(4);
+        render.AdjustImage();
+        _exit(render.image.IsValid() || render.image.GetWidth() != 0 ? 5 : 0);
+    }
+    close(pipeFds[1]);
+    std::string err;
+    char chunk[256];
+    for (ssize_t n; (n = read(pipeFds[0], chunk, sizeof(chunk))) > 0;)
+        err.append(chunk, static_cast<size_t>(n));
+    close(pipeFds[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << err;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << err;
+    EXPECT_EQ(err.rfind("ERROR: The page could not be converted to one bit per dot", 0), 0u) << err;
+}
+#endif
