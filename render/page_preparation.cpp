@@ -222,6 +222,10 @@ void CBaseRender::CropWhiteEdge(int top, int bottom, int left, int right)
         }
     }
 
+    // Nothing to cut: a crop would only copy the page twice over.
+    if (topCut == 0 && bottomCut == 0 && leftCut == 0 && rightCut == 0)
+        return;
+
     // The image library counts the rectangle's rows from the last stored row.
     CRasterImage cropped;
     if (!image.Crop(ClampToInt32(leftCut), ClampToInt32(bottomCut), ClampToInt32(width - rightCut),
