@@ -64,6 +64,18 @@ TEST(EscPosJob, HundredDpiPageUsesQuadrupleMode)
     EXPECT_EQ(result.out, kInit + kCenter + RasterHeader(3, 8, 3) + InvertedRows(page, 8)) << Hex(result.out);
 }
 
+TEST(EscPosJob, OddWidthPageThroughTheFilter)
+{
+    // Random bits past dot 385 in the raster must not reach the printer.
+    const RasterPage page = MakeRandomRasterPage(385, 4, 1, 13);
+    const FilterResult result = RunPrinterJob(21, {}, {page});
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    std::string rows = InvertedRows(page, 49);
+    for (size_t y = 0; y < 4; ++y)
+        rows[y * 49 + 48] = static_cast<char>(rows[y * 49 + 48] & 0x80);
+    EXPECT_EQ(result.out, kInit + kCenter + RasterHeader(0, 49, 4) + rows) << Hex(result.out);
+}
+
 TEST(EscPosPage, OddWidthSendsWholeBytesOfTheImageOnly)
 {
     Capture printer;

@@ -317,3 +317,53 @@ TEST(PeriPagePage, TallCompressedPageGoesOutAsConsecutiveBlocks)
         ASSERT_EQ(static_cast<uint8_t>(all[y]), y % 253) << y;
     EXPECT_EQ(out.substr(second.end), kCutLine + kEnd);
 }
+
+TEST(PeriPageJob, RecordingPageLosesItsBlankTopAndBottomRows)
+{
+    // Rows 0-2 and 7-9 are blank; only rows 3 to 6 reach the printer.
+    RasterPage page = MakeRasterPage(32, 10, 1);
+    const RasterPage trace = MakeRandomRasterPage(32, 4, 1, 41);
+    for (unsigned y = 0; y < 4; ++y)
+        std::copy(trace.Row(y), trace.Row(y) + 4, page.Row(3 + y));
+    page.Row(3)[0] = 0x7F;  // a black dot in the first and the last kept row
+    page.Row(6)[3] = 0xFE;
+    RasterPage expectedRows = trace;
+    std::copy(page.Row(3), page.Row(3) + 4, expectedRows.Row(0));
+    std::copy(page.Row(6), page.Row(6) + 4, expectedRows.Row(3));
+
+    const FilterResult result = RunPrinterJob(24, {Option("zeMediaTracking", "Recording", {"Continuous"})}, {page});
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    // Recording paper takes neither the mark feed nor the cut line.
+    EXPECT_EQ(result.out, kStart + Media(0x01) + kReset + kCenter +
+                              Bytes({0x1D, 0x76, 0x30, 0x00, 0x04, 0x00, 0x04, 0x00}) + InvertedRows(expectedRows, 4) +
+                              kEnd)
+        << Hex(result.out);
+}
+
+TEST(PeriPagePage, RecordingCropKeepsTheSidesAndWhitensTheRowTails)
+{
+    // 385 dots: the cropped rows are padded white again before inversion,
+    // so the printer sees 0 past the last dot.
+    std::vector<uint8_t> rows(49 * 6, 0xFF);
+    rows[2 * 49 + 0] = 0x7F;   // leftmost dot, row 2
+    rows[3 * 49 + 48] = 0x00;  // last dot of the width, row 3 (tail bits black in the raster)
+    Capture printer;
+    printer.image.CreateFromArray(rows.data(), 385, 6, 1, 49, false);
+    printer.iDpi = 203;
+    printer.regStruct.iGap[0] = 5;
+    printer.OnPaintBmp();
+
+    std::string bitmap(2 * 49, '\0');
+    bitmap[0] = static_cast<char>(0x80);
+    bitmap[49 + 48] = static_cast<char>(0x80);
+    EXPECT_EQ(printer.writes.at(0), kStart + Media(0x01) + kReset + kCenter +
+                                        Bytes({0x1D, 0x76, 0x30, 0x00, 49, 0x00, 0x02, 0x00}) + bitmap + kEnd)
+        << Hex(printer.writes.at(0), 200);
+
+    // A blank recording page keeps its size.
+    Capture blank;
+    LoadPreparedPage(blank, 32, 3, std::vector<uint8_t>(12, 0xFF), 203);
+    blank.regStruct.iGap[0] = 5;
+    blank.OnPaintBmp();
+    EXPECT_EQ(blank.writes.at(0).substr(15, 8), Bytes({0x1D, 0x76, 0x30, 0x00, 0x04, 0x00, 0x03, 0x00}));
+}
