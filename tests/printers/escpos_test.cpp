@@ -56,14 +56,6 @@ TEST(EscPosJob, WorkedExampleThroughTheFilter)
     EXPECT_EQ(result.out, expected) << Hex(result.out);
 }
 
-TEST(EscPosJob, HundredDpiPageUsesQuadrupleMode)
-{
-    const RasterPage page = MakeRandomRasterPage(64, 3, 1, 5, 100);
-    const FilterResult result = RunPrinterJob(21, {}, {page});
-    ASSERT_EQ(result.exitStatus, 0) << result.err;
-    EXPECT_EQ(result.out, kInit + kCenter + RasterHeader(3, 8, 3) + InvertedRows(page, 8)) << Hex(result.out);
-}
-
 TEST(EscPosJob, OddWidthPageThroughTheFilter)
 {
     // Random bits past dot 385 in the raster must not reach the printer.
