@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+using namespace printertest;
+
 namespace {
 
 using Capture = SpoolCapture<CPrinterESCPOS>;

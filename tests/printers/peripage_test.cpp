@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+using namespace printertest;
+
 namespace {
 
 // Settings as a PPD without a "Darkness" option leaves them.

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace printertest {
+
 // A back-end whose printer output is kept, one string per WriteSpool call.
 template <class Printer>
 class SpoolCapture : public Printer {
@@ -100,3 +102,5 @@ inline FilterResult RunPrinterJob(int modelNumber, const std::vector<PpdOption> 
     WriteRasterFile(dir.File("job.ras"), pages);
     return RunFilterOn(dir.File("printer.ppd"), dir.File("job.ras"), jobOptions);
 }
+
+}  // namespace printertest
