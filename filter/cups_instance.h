@@ -20,6 +20,11 @@ extern "C" void CancelJob(int);
 // Creates the render object for a PPD model number; null for an unknown one.
 CBaseRender *CreateRenderForModel(int modelNumber);
 
+// Lets in-process tests supply their own render object; null restores the
+// model table.
+using RenderFactory = CBaseRender *(*)(int modelNumber);
+void SetRenderFactory(RenderFactory factory);
+
 // The job driver: arguments, raster stream, PPD, render object, page loop.
 class CCupsInstance {
 public:

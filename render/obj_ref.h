@@ -69,8 +69,8 @@ public:
     }
     T *operator->() const { return pointer; }
     operator T *() const { return pointer; }
-    bool operator==(const T *other) const { return pointer == other; }
-    bool operator!=(const T *other) const { return pointer != other; }
+    bool operator==(T *other) const { return pointer == other; }
+    bool operator!=(T *other) const { return pointer != other; }
 
     // Drops the held reference now (used by tests and at process exit).
     void Reset()

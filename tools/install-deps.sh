@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages dotweave needs to build, test and demonstrate
+# itself; does nothing when they are all present. Run as root.
+set -euo pipefail
+
+packages=(
+  cmake make g++ pkg-config
+  libcups2-dev libcupsimage2-dev zlib1g-dev
+  libgtest-dev libbenchmark-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update
+  apt-get install -y --no-install-recommends "${missing[@]}"
+fi
