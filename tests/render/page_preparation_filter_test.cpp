@@ -159,14 +159,16 @@ TEST_F(PagePreparation, OneBitPagePassesUnchanged)
     EXPECT_EQ(labels[0].bitmap, BitmapOf(dots));
 }
 
-TEST_F(PagePreparation, GreyPageIsDitheredWithTheDefaultMethod)
+TEST_F(PagePreparation, GreyAndColourPagesAreDitheredWithTheDefaultMethod)
 {
-    const RasterPage page = MakeRandomRasterPage(150, 40, 8, 12);
-    const std::vector<Label> labels = Run({page});
-    ASSERT_EQ(labels.size(), 1u);
-    EXPECT_EQ(labels[0].size, SizeText(150, 40, 203));
-    EXPECT_EQ(labels[0].bitmap, LibraryDither(page, 2));
-    EXPECT_NE(labels[0].bitmap, LibraryDither(page, 0));
+    for (const unsigned bpp : {8u, 4u, 32u}) {
+        const RasterPage page = MakeRandomRasterPage(150, 40, bpp, 12);
+        const std::vector<Label> labels = Run({page});
+        ASSERT_EQ(labels.size(), 1u) << bpp;
+        EXPECT_EQ(labels[0].size, SizeText(150, 40, 203)) << bpp;
+        EXPECT_EQ(labels[0].bitmap, LibraryDither(page, 2)) << bpp;
+        EXPECT_NE(labels[0].bitmap, LibraryDither(page, 0)) << bpp;
+    }
 }
 
 TEST_F(PagePreparation, ImageFilterChoosesTheDitherMethod)
