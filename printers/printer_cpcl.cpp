@@ -25,6 +25,9 @@ CPrinterCPCL::~CPrinterCPCL() = default;
 
 void CPrinterCPCL::OnPaintBmp()
 {
+    // A page the preparation had to drop (left without pixels) sends nothing.
+    if (!image.IsValid())
+        return;
     // The printer burns 1 bits; the prepared page has 0 = black, and the
     // white row tails become 0 and print nothing.
     Negative();

@@ -63,6 +63,9 @@ void CPrinterESCPOS::OnDestroy()
 
 void CPrinterESCPOS::OnPaintBmp()
 {
+    // A page the preparation had to drop (left without pixels) sends nothing.
+    if (!image.IsValid())
+        return;
     // The printer burns 1 bits; the prepared page has 0 = black.
     Negative();
     pageBuffer.InitBuffer(0);

@@ -20,6 +20,9 @@ void CPrinterPeriPage::OnDestroy() {}
 
 void CPrinterPeriPage::OnPaintBmp()
 {
+    // A page the preparation had to drop (left without pixels) sends nothing.
+    if (!image.IsValid())
+        return;
     const int media = regStruct.iGap[0];
     if (media == 5) {
         // Recording paper: no blank paper above or below the trace.
