@@ -119,7 +119,7 @@ row() {  # name family pages pixels-per-page command...
 }
 ratio() {  # label: prints wall and CPU ratios of the two last-ms files (theirs / ours)
   awk -v label="$1" 'NR == FNR {tw = $1; tc = $2; next} {ow = $1; oc = $2}
-    END {printf "  %s: %.1f x wall, %s CPU\n", label, tw / ow, oc > 0 ? sprintf("%.1f x", tc / oc) : "-"}' \
+    END {printf "  %s: %.1f x wall, %s CPU\n", label, tw / ow, (oc > 0 ? sprintf("%.1f x", tc / oc) : "-")}' \
     "$work/theirs-ms" "$work/ours-ms"
 }
 # "run_filter MODEL RASTER OPTIONS" in a row's command runs the filter with
