@@ -78,34 +78,52 @@ gen="$PWD/$build/bench/bench_workload"
 # median of numbers on standard input
 median() { sort -n | awk '{v[NR]=$1} END {if (NR%2) print v[(NR+1)/2]; else print (v[NR/2]+v[NR/2+1])/2}'; }
 
-# Runs a command RUNS times; prints "median-ms peak-rss-kib".
+# Runs a command RUNS times; prints "median-wall-ms median-cpu-ms peak-rss-kib".
+# The machine is shared, so besides the wall time the CPU time (user + system,
+# 10 ms resolution) shows the work itself.
 measure() {
-  local times=() rss=0 r
+  local times=() cpus=() rss=0 r
+  # /usr/bin/time runs programs, not shell functions.
+  if [ "$1" = run_filter ]; then
+    set -- env PPD="$work/$2.ppd" "$filter" 1 bench bench 1 "$4" "$3"
+  fi
   for ((r = 0; r < runs; r++)); do
     local t0 t1
     t0=$(date +%s%N)
-    /usr/bin/time -f %M -o "$work/rss" "$@" >/dev/null 2>"$work/stderr" || { cat "$work/stderr" >&2; return 1; }
+    /usr/bin/time -f '%U %S %M' -o "$work/rss" "$@" >/dev/null 2>"$work/stderr" || { cat "$work/stderr" >&2; return 1; }
     t1=$(date +%s%N)
     times+=($(( (t1 - t0) / 1000 )))
-    local m; m=$(tail -n 1 "$work/rss"); [ "$m" -gt "$rss" ] && rss=$m
+    cpus+=($(tail -n 1 "$work/rss" | awk '{printf "%d", ($1 + $2) * 1000000}'))
+    local m; m=$(tail -n 1 "$work/rss" | awk '{print $3}'); [ "$m" -gt "$rss" ] && rss=$m
   done
-  printf '%s\n' "${times[@]}" | median | awk -v rss="$rss" '{printf "%.3f %d\n", $1 / 1000, rss}'
+  local wall cpu
+  wall=$(printf '%s\n' "${times[@]}" | median)
+  cpu=$(printf '%s\n' "${cpus[@]}" | median)
+  awk -v w="$wall" -v c="$cpu" -v rss="$rss" 'BEGIN {printf "%.3f %.3f %d\n", w / 1000, c / 1000, rss}'
 }
 
-printf '%-34s %-9s %5s %12s %10s %12s\n' workload family pages "ms/page" "Mpixel/s" "peak RSS MiB"
+echo "load average at start: $(cut -d' ' -f1-3 /proc/loadavg) ($(nproc) cores)"
+printf '%-38s %-9s %5s %10s %10s %9s %9s\n' workload family pages "ms/page" "CPU ms/pg" "Mpixel/s" "peak MiB"
 row() {  # name family pages pixels-per-page command...
   local name=$1 family=$2 pages=$3 pixels=$4; shift 4
-  local result ms rss
+  local result wall cpu kib ms cms
   result=$(measure "$@")
-  ms=$(awk -v t="${result% *}" -v p="$pages" 'BEGIN {printf "%.2f", t / p}')
-  rss=$(awk -v k="${result#* }" 'BEGIN {printf "%.1f", k / 1024}')
-  printf '%-34s %-9s %5s %12s %10s %12s\n' "$name" "$family" "$pages" "$ms" \
-    "$(awk -v px="$pixels" -v ms="$ms" 'BEGIN {printf "%.1f", px / ms / 1000}')" "$rss"
-  echo "$ms" > "$work/last-ms"
+  read -r wall cpu kib <<<"$result"
+  ms=$(awk -v t="$wall" -v p="$pages" 'BEGIN {printf "%.1f", t / p}')
+  cms=$(awk -v t="$cpu" -v p="$pages" 'BEGIN {printf "%.1f", t / p}')
+  # Throughput from the CPU time: the wall time mostly measures the queue.
+  printf '%-38s %-9s %5s %10s %10s %9s %9s\n' "$name" "$family" "$pages" "$ms" "$cms" \
+    "$(awk -v px="$pixels" -v ms="$cms" 'BEGIN {if (ms > 0) printf "%.1f", px / ms / 1000; else print "-"}')" \
+    "$(awk -v k="$kib" 'BEGIN {printf "%.1f", k / 1024}')"
+  echo "$ms $cms" > "$work/last-ms"
 }
-run_filter() {  # model raster options
-  env PPD="$work/$1.ppd" "$filter" 1 bench bench 1 "$3" "$2"
+ratio() {  # label: prints wall and CPU ratios of the two last-ms files (theirs / ours)
+  awk -v label="$1" 'NR == FNR {tw = $1; tc = $2; next} {ow = $1; oc = $2}
+    END {printf "  %s: %.1f x wall, %s CPU\n", label, tw / ow, (oc > 0 ? sprintf("%.1f x", tc / oc) : "-")}' \
+    "$work/theirs-ms" "$work/ours-ms"
 }
+# "run_filter MODEL RASTER OPTIONS" in a row's command runs the filter with
+# the PPD of that model on that raster (see measure).
 
 label_px=$((812 * 1218)); a4_px=$((2480 * 3508)); narrow_px=$((384 * 543)); receipt_px=$((576 * 20000))
 row "1 shipping labels 4x6in, Burkes" TSPL 10 $label_px run_filter 20 "$work/label.ras" ""
@@ -116,6 +134,7 @@ for filter_choice in 0:threshold 1:Floyd-Steinberg 3:Burkes 9:ordered-8x8; do
     row "2 A4 300dpi grey, $what" "$family" 3 $a4_px run_filter "${family_model[$family]}" "$work/a4grey.ras" "ImageFilter=$choice"
   done
   row "2 384-dot page grey, $what" Paperang 3 $narrow_px run_filter 23 "$work/narrow.ras" "ImageFilter=$choice"
+  row "2 384-dot page grey, $what" PeriPage 3 $narrow_px run_filter 24 "$work/narrow.ras" "ImageFilter=$choice"
 done
 row "3 receipt 80mm, bottom crop" ESC/POS 1 $receipt_px run_filter 21 "$work/receipt.ras" "CropEdgeBottom=-1"
 row "4 A4 300dpi colour" TSPL 1 $a4_px run_filter 20 "$work/a4colour.ras" ""
@@ -123,19 +142,20 @@ row "4 A4 300dpi colour" TSPL 1 $a4_px run_filter 20 "$work/a4colour.ras" ""
 echo
 echo "Side by side, one A4 300 dpi page each:"
 row "dotweave Floyd-Steinberg (TSPL)" TSPL 1 $a4_px run_filter 20 "$work/a4grey1.ras" "ImageFilter=1"
-ours=$(cat "$work/last-ms")
+cp "$work/last-ms" "$work/ours-ms"
 row "ImageMagick convert -dither FS" - 1 $a4_px /usr/bin/convert "$work/a4grey.pgm" -dither FloydSteinberg -monochrome "$work/out.pbm"
-theirs=$(cat "$work/last-ms")
-echo "  ImageMagick / dotweave: $(awk -v a="$theirs" -v b="$ours" 'BEGIN {printf "%.1f", a / b}') x"
+cp "$work/last-ms" "$work/theirs-ms"
+ratio "ImageMagick / dotweave"
 
 ppdc -d "$work/cups-ppd" /usr/share/cups/drv/sample.drv >/dev/null 2>&1 || true
 cpcl_ppd=$(grep -l 'cupsModelNumber: 19$' "$work"/cups-ppd/*.ppd 2>/dev/null | head -n 1 || true)
 if [ -n "$cpcl_ppd" ]; then
   row "dotweave 1-bit page to CPCL" CPCL 1 $a4_px run_filter 22 "$work/a4mono.ras" ""
-  ours=$(cat "$work/last-ms")
+  cp "$work/last-ms" "$work/ours-ms"
   row "rastertolabel 1-bit page to CPCL" CPCL 1 $a4_px env PPD="$cpcl_ppd" /usr/lib/cups/filter/rastertolabel 1 bench bench 1 "" "$work/a4mono.ras"
-  theirs=$(cat "$work/last-ms")
-  echo "  rastertolabel / dotweave: $(awk -v a="$theirs" -v b="$ours" 'BEGIN {printf "%.2f", a / b}') x"
+  cp "$work/last-ms" "$work/theirs-ms"
+  ratio "rastertolabel / dotweave"
 else
   echo "  (no CPCL PPD for rastertolabel could be generated from CUPS's sample.drv)"
 fi
+echo "load average at end: $(cut -d' ' -f1-3 /proc/loadavg)"

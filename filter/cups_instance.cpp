@@ -94,6 +94,41 @@ void SkipPageLines(cups_raster_t *ras, const cups_page_header2_t &header)
     }
 }
 
+// Reads the page's lines straight into the rows of the page image, which
+// then holds what CreateFromArray would build from the collected lines:
+// bytes past the line are white, and so are the lines a page cut short never
+// delivered. This saves the page buffer (a whole raster of memory) and two
+// copies of it. False, with nothing read, when the page needs the general way
+// (4 bytes per pixel carry an alpha plane) or the image cannot be created.
+bool ReadPageIntoImage(cups_raster_t *ras, const cups_page_header2_t &header, CRasterImage &image)
+{
+    const uint32_t bpp = header.cupsBitsPerPixel;
+    if (bpp == 32 || image.Create(header.cupsWidth, header.cupsHeight, bpp, 0) == nullptr)
+        return false;
+    if (bpp < 24)
+        image.SetGrayPalette();
+
+    const uint32_t lineBytes = header.cupsBytesPerLine;
+    const size_t effWidth = image.GetEffWidth();
+    // A line longer than the stored row is read whole and then cut.
+    std::vector<unsigned char> longLine(lineBytes > effWidth ? lineBytes : 0);
+    const size_t copied = lineBytes < effWidth ? lineBytes : effWidth;
+    uint32_t y = 0;
+    for (; y < header.cupsHeight; ++y) {
+        uint8_t *row = image.GetBits(y);
+        unsigned char *target = longLine.empty() ? row : longLine.data();
+        if (cupsRasterReadPixels(ras, target, lineBytes) == 0)
+            break;
+        if (!longLine.empty())
+            std::memcpy(row, longLine.data(), copied);
+        std::memset(row + copied, 0xFF, effWidth - copied);
+    }
+    // A failed read may have left part of a line behind.
+    for (; y < header.cupsHeight; ++y)
+        std::memset(image.GetBits(y), 0xFF, effWidth);
+    return true;
+}
+
 }  // namespace
 
 int CCupsInstance::Run(int argc, char **argv)
@@ -187,7 +222,13 @@ int CCupsInstance::Run(int argc, char **argv)
                                  Page, reason, header.cupsWidth, header.cupsHeight, header.cupsBitsPerPixel,
                                  header.cupsBytesPerLine);
             SkipPageLines(ras, header);
+        } else if (ReadPageIntoImage(ras, header, g_pRender->image)) {
+            // An empty buffer tells StartPage the page image is already built.
+            CMyBuffer built;
+            StartPage(ppd, &header, built);
         } else {
+            // No image left over from an earlier page may pass for this one.
+            g_pRender->image.Destroy();
             const int total = static_cast<int>(header.cupsBytesPerLine * header.cupsHeight);
             std::vector<unsigned char> line(header.cupsBytesPerLine);
             CMyBuffer pageBuffer;
@@ -256,7 +297,8 @@ void CCupsInstance::StartPage(ppd_file_t *, cups_page_header2_t *header, CMyBuff
     render->header = header;
     render->iDpi = static_cast<int>(header->HWResolution[0]);
 
-    if (!render->image.CreateFromArray(reinterpret_cast<const uint8_t *>(buffer.GetBuffer()), header->cupsWidth,
+    const bool built = buffer.GetBufferLength() == 0 && render->image.IsValid();
+    if (!built && !render->image.CreateFromArray(reinterpret_cast<const uint8_t *>(buffer.GetBuffer()), header->cupsWidth,
                                        header->cupsHeight, header->cupsBitsPerPixel, header->cupsBytesPerLine,
                                        false)) {
         SysLog(LOG_ERR, "create image error\n");

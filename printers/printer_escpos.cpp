@@ -77,12 +77,22 @@ void CPrinterESCPOS::OnPaintBmp()
 
     const size_t bytesPerRow = (static_cast<size_t>(image.GetWidth()) + 7) / 8;
     const size_t rows = image.GetHeight();
-    CMyBuffer data;
-    CollectRows(data, bytesPerRow);
-    // Room for the image and one raster header per 65 535 rows.
-    ReservePageBuffer(static_cast<size_t>(data.GetBufferLength()) + (rows / kMaxRasterRows + 1) * 8 + 64);
-    PrintBMP(iDpi, iDpi, ClampToInt(static_cast<long long>(bytesPerRow)), ClampToInt(static_cast<long long>(rows)),
-             data.GetBuffer(), data.GetBufferLength());
+    const uint8_t *bits = image.GetBits(0);
+    const size_t stored = static_cast<size_t>(image.GetEffWidth()) * rows;
+    if (bits != nullptr && rows > 0 && bytesPerRow == image.GetEffWidth() && stored <= static_cast<size_t>(INT_MAX)) {
+        // The stored rows have no tail bytes: they already are the raster
+        // data, and need not be collected into a copy first.
+        ReservePageBuffer(stored + (rows / kMaxRasterRows + 1) * 8 + 64);
+        PrintBMP(iDpi, iDpi, ClampToInt(static_cast<long long>(bytesPerRow)), ClampToInt(static_cast<long long>(rows)),
+                 bits, static_cast<int>(stored));
+    } else {
+        CMyBuffer data;
+        CollectRows(data, bytesPerRow);
+        // Room for the image and one raster header per 65 535 rows.
+        ReservePageBuffer(static_cast<size_t>(data.GetBufferLength()) + (rows / kMaxRasterRows + 1) * 8 + 64);
+        PrintBMP(iDpi, iDpi, ClampToInt(static_cast<long long>(bytesPerRow)),
+                 ClampToInt(static_cast<long long>(rows)), data.GetBuffer(), data.GetBufferLength());
+    }
 
     if (regStruct.iFeedLength >= 1)
         PrintAndFeedPaper(regStruct.iFeedLength);
