@@ -75,7 +75,9 @@ for ppd in "$ppds"/dotweave-*.ppd; do
             echo "run-samples: cupsfilter failed for $name $sample, see $out/$name/${sample%.*}.log" >&2
             failed=1
         fi
-        pages=$(python3 "$root/tools/stream-pages.py" "$family" "$stream" 2>> "$out/$name/${sample%.*}.log" | sed -n 's/^pages=\([0-9]*\).*/\1/p')
+        # Pages that print something; a malformed stream counts none.
+        pages=$(python3 "$root/tools/stream-pages.py" "$family" "$stream" 2>> "$out/$name/${sample%.*}.log" |
+                sed -n 's/^pages=\([0-9]*\) empty=\([0-9]*\).*/\1 \2/p' | awk '{ print $1 - $2 }')
         if [ -z "$pages" ] || [ "$pages" -lt 1 ]; then
             failed=1
         fi

@@ -6,9 +6,10 @@
 FAMILY is tspl, escpos, cpcl, paperang or peripage.  The whole stream is
 walked command by command; anything that is not that printer's command
 stream (a stray byte, a bitmap cut short, a page without its end) is an
-error.  Prints one line, "pages=N bitmap=WIDTHxHEIGHT" with the size of
-the first page's bitmap in dots, and exits 0; on a malformed stream prints
-the reason to standard error and exits 1.
+error.  Prints one line, "pages=N empty=E bitmap=WIDTHxHEIGHT": the page
+count, how many of those pages carry an empty bitmap (a page that prints
+nothing), and the size of the first page's bitmap in dots; exits 0.  On a
+malformed stream prints the reason to standard error and exits 1.
 """
 
 import sys
@@ -22,6 +23,11 @@ class Reader:
     def __init__(self, data):
         self.data = data
         self.pos = 0
+        self.empty = 0
+
+    def bitmap(self, width, height):
+        if width <= 0 or height <= 0:
+            self.empty += 1
 
     def at_end(self):
         return self.pos >= len(self.data)
@@ -94,6 +100,7 @@ def tspl(r):
         else:
             raise Malformed("unknown BITMAP mode %d" % mode)
         r.take(length, "BITMAP data")
+        r.bitmap(width_bytes, height)
         r.expect(b"\r\n", "CR LF after BITMAP data")
         while r.line() != "PRINT 1,1":
             pass
@@ -106,6 +113,7 @@ def escpos_raster(r, what):
     header = r.take(4, what)
     width_bytes, height = le16(header[0:2]), le16(header[2:4])
     r.take(width_bytes * height, "raster data")
+    r.bitmap(width_bytes, height)
     return width_bytes * 8, height
 
 
@@ -143,6 +151,7 @@ def cpcl(r):
         if len(cg) != 5 or cg[0] != "CG":
             raise Malformed("missing CG")
         r.take(int(cg[1]) * int(cg[2]), "CG data")
+        r.bitmap(int(cg[1]), int(cg[2]))
         text = r.line()
         if text == "FORM":
             text = r.line()
@@ -174,6 +183,7 @@ def paperang(r):
             if command == 0x1b:
                 bands += 1
                 width = le16(packet[10:12])
+                r.bitmap(width, le16(packet[15:17]))
         elif command == 0x1a:
             if not in_page or bands == 0:
                 raise Malformed("page ended without bitmap bands")
@@ -219,6 +229,7 @@ def peripage(r):
         elif r.starts(b"\x1f\x00"):
             header = r.take(10, "compressed bitmap header")
             r.take(be(header[6:10]), "compressed bitmap")
+            r.bitmap(be(header[2:4]), be(header[4:6]))
             has_bitmap = True
             size = size or (be(header[2:4]) * 8, be(header[4:6]))
         else:
@@ -240,12 +251,14 @@ def main():
     with open(sys.argv[2], "rb") as f:
         data = f.read()
     try:
-        pages, size = FAMILIES[sys.argv[1]](Reader(data))
+        reader = Reader(data)
+        pages, size = FAMILIES[sys.argv[1]](reader)
     except (Malformed, ValueError, IndexError) as error:
         sys.stderr.write("%s: not a %s stream: %s\n" % (sys.argv[2], sys.argv[1], error))
         return 1
     width, height = size if size else (0, 0)
-    print("pages=%d bitmap=%sx%s" % (pages, width, height if height is not None else "?"))
+    print("pages=%d empty=%d bitmap=%sx%s"
+          % (pages, reader.empty, width, height if height is not None else "?"))
     return 0
 
 

@@ -30,25 +30,28 @@ for ppd in "$ppds"/dotweave-*.ppd; do
     report=$(cupstestppd -R "$root" "$ppd" 2>&1) || fail "cupstestppd: $report"
     ! grep -q FAIL <<<"$report" || fail "cupstestppd: $report"
 
-    grep -qx "\*cupsModelNumber: ${model[$family]}" "$ppd" || fail "$name: model number"
-    grep -qx '\*cupsFilter: "application/vnd.cups-raster 50 dotweave"' "$ppd" || fail "$name: cupsFilter"
-    grep -q '^\*ColorModel Gray/.*/cupsColorSpace 0/' "$ppd" || fail "$name: grey W colour space"
-    grep -q "HWResolution\[$dpi $dpi\]/cupsBitsPerColor 8/" "$ppd" || fail "$name: $dpi dpi, 8 bits"
-    grep -q '^\*ModelName: "dotweave ' "$ppd" || fail "$name: ModelName"
+    text=$(<"$ppd")
+    has() { [[ $'\n'"$text"$'\n' == *$'\n'"$1"* ]] || fail "$name: $2"; }
+    has "*cupsModelNumber: ${model[$family]}"$'\n' "model number"
+    has '*cupsFilter: "application/vnd.cups-raster 50 dotweave"'$'\n' "cupsFilter"
+    has '*ColorModel Gray/Grayscale: "<</cupsColorSpace 0/' "grey W colour space"
+    has "*DefaultResolution: ${dpi}dpi"$'\n' "default resolution"
+    has "*Resolution ${dpi}dpi/${dpi} DPI: \"<</HWResolution[$dpi $dpi]/cupsBitsPerColor 8/" "$dpi dpi, 8 bits"
+    has '*ModelName: "dotweave ' "ModelName"
 
     for keyword in $keywords; do
-        default=$(sed -n "s/^\*Default$keyword: //p" "$ppd")
+        default=$(sed -n "s/^\*Default$keyword: //p" <<<"$text")
         [ -n "$default" ] || fail "$name: no default for $keyword"
-        grep -q "^\*$keyword $default/" "$ppd" || fail "$name: $keyword default $default is no choice"
+        has "*$keyword $default/" "$keyword default $default is no choice"
     done
     for keyword in Darkness zePrintRate; do
-        grep -q "^\*$keyword Default/" "$ppd" || fail "$name: $keyword lacks Default"
+        has "*$keyword Default/" "$keyword lacks Default"
     done
     for keyword in CropEdgeTop CropEdgeBottom CropEdgeLeft CropEdgeRight; do
-        grep -q "^\*$keyword -1/" "$ppd" || fail "$name: $keyword lacks the no-limit choice"
+        has "*$keyword -1/" "$keyword lacks the no-limit choice"
     done
     for choice in 0 1 2 3 4 5 6 7 8 9 10; do
-        grep -q "^\*ImageFilter $choice/" "$ppd" || fail "$name: ImageFilter $choice"
+        has "*ImageFilter $choice/" "ImageFilter $choice"
     done
     count=$((count + 1))
 done
