@@ -80,9 +80,9 @@ FileDevice Yes
 Sandboxing Relaxed
 CONF
 
-cupsd -t -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" >/dev/null ||
-    fail "cupsd rejects the test configuration"
-cupsd -f -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" </dev/null &
+cupsd -t -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" > "$dir/check.log" 2>&1 ||
+    { cat "$dir/check.log" >&2; fail "cupsd rejects the test configuration"; }
+cupsd -f -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" </dev/null > "$dir/log/cupsd.out" 2>&1 &
 cupsd_pid=$!
 export CUPS_SERVER=127.0.0.1:$port
 
@@ -136,8 +136,8 @@ print_round() {
 print_round shipping-label.pdf 2 -o ImageFilter=1 -o Rotate=1
 print_round photo.png 1 -o ImageFilter=9 -o Rotate=2 -o ImageCompress=1
 
-grep -q "dotweave (PID [0-9]*) exited with no errors" "$dir/log/error_log" ||
+grep -a -q -E 'PID [0-9]+ \([^)]*/dotweave\) exited with no errors' "$dir/log/error_log" ||
     fail "the scheduler log shows no clean dotweave run"
-! grep -q "dotweave (PID [0-9]*) .*crashed\|dotweave (PID [0-9]*) stopped with status" "$dir/log/error_log" ||
+! grep -a -q -E 'PID [0-9]+ \([^)]*/dotweave\) (stopped|crashed)' "$dir/log/error_log" ||
     fail "dotweave failed under the scheduler"
 echo "ok: $(echo $FAMILIES | wc -w) queues printed PDF and PNG"

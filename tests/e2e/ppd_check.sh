@@ -56,6 +56,10 @@ for ppd in "$ppds"/dotweave-*.ppd; do
     count=$((count + 1))
 done
 [ "$count" -eq 8 ] || fail "expected 8 PPDs in $ppds, found $count"
-# Receipts are trimmed after their last line unless the user says otherwise.
-grep -qx '\*DefaultCropEdgeBottom: -1' "$ppds/dotweave-escpos-203dpi.ppd" || fail "receipt trimming default"
+# Receipts are trimmed before and after their printed part unless the user
+# says otherwise; labels keep their size.
+for edge in Top Bottom; do
+    grep -qx "\*DefaultCropEdge$edge: -1" "$ppds/dotweave-escpos-203dpi.ppd" || fail "receipt trimming default"
+    grep -qx "\*DefaultCropEdge$edge: 0" "$ppds/dotweave-tspl-203dpi.ppd" || fail "label trimming default"
+done
 echo "ok: $count PPDs"
