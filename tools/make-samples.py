@@ -158,27 +158,29 @@ def shipping_label(parcel, parcels):
 def receipt():
     items = [("Thermal paper 57x30", 2, 3.20), ("Label roll 100x150", 1, 12.90),
              ("Ribbon wax 110 mm", 3, 4.75), ("Cleaning pen", 1, 2.10)]
+    # Everything stays inside the 72 mm an 80 mm roll prints, whether the
+    # page is scaled or cropped to it.
     p = Page(80, 160)
-    p.text(19, 12, 14, "DOTWEAVE CAFE", bold=True)
+    p.text(20, 12, 14, "DOTWEAVE CAFE", bold=True)
     p.text(20, 18, 8, "1 Raster Lane, Printerton")
     p.text(25, 22, 8, "Tel 0123 456 789")
-    p.line(4, 26, 76, 26, 0.3, dash=1)
-    p.text(4, 32, 8, "Receipt 000128      2026-01-02 09:41")
-    p.line(4, 35, 76, 35, 0.3, dash=1)
+    p.line(8, 26, 72, 26, 0.3, dash=1)
+    p.text(8, 32, 8, "Receipt 000128      2026-01-02 09:41")
+    p.line(8, 35, 72, 35, 0.3, dash=1)
     y = 41
     total = 0.0
     for name, qty, price in items:
-        p.text(4, y, 8, name)
-        p.text(4, y + 4, 8, "  %d x %.2f" % (qty, price))
-        p.text(62, y + 4, 8, "%6.2f" % (qty * price))
+        p.text(8, y, 8, name)
+        p.text(8, y + 4, 8, "  %d x %.2f" % (qty, price))
+        p.text(58, y + 4, 8, "%6.2f" % (qty * price))
         total += qty * price
         y += 10
-    p.line(4, y, 76, y, 0.3, dash=1)
-    p.text(4, y + 7, 12, "TOTAL", bold=True)
-    p.text(52, y + 7, 12, "%7.2f" % total, bold=True)
-    p.text(4, y + 13, 8, "Card  **** 4242")
-    p.line(4, y + 17, 76, y + 17, 0.3, dash=1)
-    p.text(16, y + 24, 9, "Thank you, come again!")
+    p.line(8, y, 72, y, 0.3, dash=1)
+    p.text(8, y + 7, 12, "TOTAL", bold=True)
+    p.text(48, y + 7, 12, "%7.2f" % total, bold=True)
+    p.text(8, y + 13, 8, "Card  **** 4242")
+    p.line(8, y + 17, 72, y + 17, 0.3, dash=1)
+    p.text(19, y + 24, 9, "Thank you, come again!")
     draw_itf(p, 14, y + 28, 12, "000128202601020941", narrow=0.3)
     # The receipt ends here; the rest of the page stays blank on purpose,
     # so trimming the bottom edge has something to remove.

@@ -38,7 +38,7 @@ make_serverbin "$work" "$filter"
 sample_options() {
     case "$1" in
         shipping-label.pdf) echo "ImageFilter=0 Threshold=128" ;;
-        receipt.pdf)        echo "CropEdgeBottom=-1" ;;
+        receipt.pdf)        echo "ImageFilter=0 CropEdgeBottom=-1" ;;
         photo.png)          echo "ImageFilter=1 Brightness=16" ;;
     esac
 }
