@@ -55,6 +55,8 @@ Listen 127.0.0.1:$port
 LogLevel debug
 WebInterface No
 Browsing No
+# A failing filter ends its job at once instead of holding the queue.
+ErrorPolicy abort-job
 <Location />
   Order allow,deny
   Allow 127.0.0.1
@@ -113,19 +115,23 @@ wait_jobs() {
 # One round prints a file to every queue; a file: device is rewritten by
 # each job, so the streams are checked before the next round.
 print_round() {
-    local file=$1 pages=$2 family darkness job
+    local file=$1 pages=$2 family darkness reply
+    local -A job
     shift 2
     for family in $FAMILIES; do
         # PeriPage printers have five darkness levels.
         darkness=12
         [ "$family" = peripage ] && darkness=4
-        job=$(lp -d "dw-$family" -o Darkness=$darkness "$@" "$DOTWEAVE_SOURCE_DIR/samples/$file") ||
+        reply=$(lp -d "dw-$family" -o Darkness=$darkness "$@" "$DOTWEAVE_SOURCE_DIR/samples/$file") ||
             fail "lp $family $file"
-        echo "$job"
+        # "request id is dw-tspl-6 (1 file(s))": the scheduler's job 6.
+        job[$family]=$(sed -n 's/^request id is dw-[a-z]*-\([0-9]*\) .*/\1/p' <<<"$reply")
+        [ -n "${job[$family]}" ] || fail "lp said: $reply"
     done
     wait_jobs
     for family in $FAMILIES; do
-        lpstat -W completed -o "dw-$family" | grep -q . || fail "no completed job on dw-$family"
+        grep -a -q "\[Job ${job[$family]}\] Job completed\." "$dir/log/error_log" ||
+            fail "job ${job[$family]} on dw-$family did not complete"
         check_stream "$family" "$dir/out/dw-$family.out" "$pages"
     done
     # The job options reached the filter.
