@@ -32,7 +32,7 @@ stop_cupsd() {
 }
 show_log() {
     echo "--- scheduler log: errors and filter lines ---" >&2
-    grep -a -E '^[EW] |dotweave|PID [0-9]+|Job [0-9]+\] (ERROR|Job|End|Unable|Backend)' \
+    grep -a -E '^[EW] |Sanitizer|\] #[0-9]+ 0x|dotweave|PID [0-9]+|Job [0-9]+\] (ERROR|Job|End|Unable|Backend)' \
         "$dir/log/error_log" 2>/dev/null | grep -v '^D .*envp\[' | tail -n 60 >&2 || true
 }
 cleanup() {
@@ -53,10 +53,10 @@ port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0));
 cat > "$dir/conf/cupsd.conf" <<CONF
 Listen 127.0.0.1:$port
 LogLevel debug
+# The test reads the whole log: never rotate it.
+MaxLogSize 0
 WebInterface No
 Browsing No
-# A failing filter ends its job at once instead of holding the queue.
-ErrorPolicy abort-job
 <Location />
   Order allow,deny
   Allow 127.0.0.1
@@ -106,6 +106,10 @@ done
 wait_jobs() {
     for _ in $(seq 600); do
         [ -z "$(lpstat -o 2>/dev/null)" ] && return 0
+        # A failed filter leaves its job stopped in the queue: fail at once.
+        if grep -a -q -E '\[Job [0-9]+\] Job (stopped|aborted)' "$dir/log/error_log"; then
+            fail "a job failed"
+        fi
         sleep 0.2
     done
     lpstat -o >&2
