@@ -39,7 +39,7 @@ sample_options() {
     case "$1" in
         shipping-label.pdf) echo "ImageFilter=0 Threshold=128" ;;
         receipt.pdf)        echo "ImageFilter=0 CropEdgeBottom=-1" ;;
-        photo.png)          echo "ImageFilter=1 Brightness=16" ;;
+        photo.png)          echo "ImageFilter=1" ;;
     esac
 }
 # Page size per printer class for each sample.
