@@ -8,3 +8,17 @@ bash tools/install-deps.sh
 cmake -S . -B build-demo -DDOTWEAVE_TESTS=OFF >/dev/null
 cmake --build build-demo -j "$(nproc)" --target dotweave dotweave_ppds >/dev/null
 bash tools/run-samples.sh build-demo out/samples
+
+# What each printer would burn, as pictures beside the streams.
+cmake --build build-demo -j "$(nproc)" --target dotweave-preview >/dev/null
+echo
+echo "Previews:"
+for stream in out/samples/*/*.prn; do
+  dir=${stream%.prn}-preview
+  rm -rf "$dir"
+  if ./build-demo/tools/dotweave-preview -o "$dir" "$stream" > "$dir.txt" 2>&1; then
+    echo "  $dir/ ($(ls "$dir" | wc -l) page(s); report in $dir.txt)"
+  else
+    echo "  $stream: preview failed, see $dir.txt"
+  fi
+done
