@@ -7,6 +7,7 @@ packages=(
   cmake make g++ pkg-config
   libcups2-dev libcupsimage2-dev zlib1g-dev
   libgtest-dev
+  clang libclang-rt-14-dev llvm-14
 )
 
 missing=()
