@@ -148,6 +148,16 @@ int CCupsInstance::Run(int argc, char **argv)
         }
     }
     cups_raster_t *ras = cupsRasterOpen(fd, CUPS_RASTER_READ);
+    cups_option_t *options = nullptr;
+    int numOptions = 0;
+    // Failures before the page loop end the job at once; what was opened up
+    // to then is released here rather than left to process exit.
+    auto releaseEarly = [&] {
+        cupsRasterClose(ras);
+        if (fd != 0)
+            close(fd);
+        cupsFreeOptions(numOptions, options);
+    };
 
     Canceled = 0;
     struct sigaction action;
@@ -156,8 +166,7 @@ int CCupsInstance::Run(int argc, char **argv)
     action.sa_handler = CancelJob;
     sigaction(SIGTERM, &action, nullptr);
 
-    cups_option_t *options = nullptr;
-    const int numOptions = cupsParseOptions(argv[5], 0, &options);
+    numOptions = cupsParseOptions(argv[5], 0, &options);
 
     ppd_file_t *ppd = ppdOpenFile(getenv("PPD"));
     if (ppd == nullptr) {
@@ -165,6 +174,7 @@ int CCupsInstance::Run(int argc, char **argv)
         const ppd_status_t status = ppdLastError(&line);
         _cupsLangPrintFilter(stderr, "ERROR", "The PPD file could not be opened.");
         fprintf(stderr, "DEBUG: %s on line %d.\n", ppdErrorString(status), line);
+        releaseEarly();
         return 1;
     }
     ppdMarkDefaults(ppd);
@@ -185,6 +195,8 @@ int CCupsInstance::Run(int argc, char **argv)
     if (render == nullptr) {
         SysLog(LOG_ERR, "ERR: Unknow ModelNumber = %d\n", ModelNumber);
         _cupsLangPrintFilter(stderr, "ERROR", "Unknow ModelNumber.");
+        ppdClose(ppd);
+        releaseEarly();
         return 1;
     }
     g_pRender = MakeRefPtr<CBaseRender>(render);

@@ -246,6 +246,7 @@ private:
     void Startup(uint32_t imageType);
     static uint32_t EffWidthFor(uint32_t width, uint32_t bpp);
     void InvalidateNearestCache() { info.lastColorValid = false; }
+    void ZeroInfo();  // every field of the information record to zero
     size_t PlaneSize() const { return static_cast<size_t>(GetWidth()) * GetHeight(); }
 
     tagBITMAPINFOHEADER head{};
