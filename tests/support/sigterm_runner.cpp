@@ -1,22 +1,43 @@
 #include "support/sigterm_runner.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <ctime>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace {
+
+// The process's peak resident memory so far, from its own memory map: the
+// figure a wait reports would also count the test process's memory at fork.
+long PeakRssKb(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::atol(line.c_str() + 6);
+    }
+    return 0;
+}
+
+}  // namespace
+
 SigtermRun RunFilterWithSigterm(const std::string &ppdPath, const std::string &rasterPath,
-                                std::chrono::microseconds delay, bool slowReader)
+                                const std::string &trigger, std::chrono::microseconds delay, bool slowReader)
 {
     int outPipe[2];
     int errPipe[2];
     if (pipe(outPipe) != 0 || pipe(errPipe) != 0)
         throw std::runtime_error("pipe failed");
-    const auto start = std::chrono::steady_clock::now();
+    auto start = std::chrono::steady_clock::now();
+    bool triggered = trigger.empty();
     const pid_t child = fork();
     if (child < 0)
         throw std::runtime_error("fork failed");
@@ -48,18 +69,25 @@ SigtermRun RunFilterWithSigterm(const std::string &ppdPath, const std::string &r
     int open = 2;
     char chunk[65536];
     while (open > 0) {
-        int timeout = -1;
-        if (!sent) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        // Wait for output, or until the signal is due.
+        timespec wait{};
+        timespec *timeout = nullptr;
+        if (!triggered) {
+            wait.tv_nsec = 200000;
+            timeout = &wait;
+        } else if (!sent) {
+            const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
                 start + delay - std::chrono::steady_clock::now());
             if (left.count() <= 0) {
                 kill(child, SIGTERM);
                 sent = true;
             } else {
-                timeout = static_cast<int>(left.count());
+                wait.tv_sec = static_cast<time_t>(left.count() / 1000000000);
+                wait.tv_nsec = static_cast<long>(left.count() % 1000000000);
+                timeout = &wait;
             }
         }
-        if (poll(fds, 2, sent ? -1 : timeout) < 0 && errno != EINTR)
+        if (ppoll(fds, 2, timeout, nullptr) < 0 && errno != EINTR)
             break;
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0)
@@ -68,6 +96,12 @@ SigtermRun RunFilterWithSigterm(const std::string &ppdPath, const std::string &r
             const ssize_t n = read(fds[i].fd, chunk, want);
             if (n > 0) {
                 (i == 0 ? run.out : run.err).append(chunk, static_cast<size_t>(n));
+                if (i == 1)
+                    run.peakRssKb = std::max(run.peakRssKb, PeakRssKb(child));
+                if (!triggered && run.err.find(trigger) != std::string::npos) {
+                    triggered = true;
+                    start = std::chrono::steady_clock::now();
+                }
                 if (i == 0 && slowReader)
                     usleep(100);
             } else if (n == 0 || (n < 0 && errno != EINTR)) {
@@ -80,10 +114,8 @@ SigtermRun RunFilterWithSigterm(const std::string &ppdPath, const std::string &r
     if (!sent)
         kill(child, SIGTERM);
     int status = 0;
-    rusage usage{};
-    while (wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-    run.peakRssKb = usage.ru_maxrss;
     if (WIFEXITED(status))
         run.exitStatus = WEXITSTATUS(status);
     else if (WIFSIGNALED(status))

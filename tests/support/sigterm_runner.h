@@ -8,12 +8,14 @@ struct SigtermRun {
     int termSignal = 0;
     std::string out;
     std::string err;
-    long peakRssKb = 0;    // the filter's peak resident memory
+    // The filter's peak resident memory, as of its last line on standard error.
+    long peakRssKb = 0;
 };
 
 // Runs the built dotweave executable with the PPD and the raster on standard
-// input, and sends it SIGTERM the given time after the start. A slow reader
+// input, and sends it SIGTERM the given time after standard error first holds
+// the trigger text (after the start when the trigger is empty). A slow reader
 // drains standard output in small pieces with pauses, so that the filter
 // blocks inside its writes and the signal can arrive in the middle of one.
 SigtermRun RunFilterWithSigterm(const std::string &ppdPath, const std::string &rasterPath,
-                                std::chrono::microseconds delay, bool slowReader);
+                                const std::string &trigger, std::chrono::microseconds delay, bool slowReader);
