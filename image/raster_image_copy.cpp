@@ -70,6 +70,10 @@ bool CRasterImage::Transfer(CRasterImage &from, bool withFrames)
 {
     if (&from == this)
         return info.ghost == nullptr;
+    // A ghost of this image only borrows this image's memory: taking it
+    // after Destroy would leave this image pointing at freed memory.
+    if (from.info.ghost == this)
+        return false;
     if (!Destroy())
         return false;
     head = from.head;
@@ -95,6 +99,9 @@ CRasterImage *CRasterImage::Ghost(const CRasterImage *src)
         return nullptr;
     if (src == this)
         return this;
+    // Borrowing memory that is really our own would free it on the way.
+    if (src->info.ghost == this)
+        return nullptr;
     head = src->head;
     info = src->info;
     dib.Borrow(src->dib.get());

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake make g++ pkg-config
   libcups2-dev libcupsimage2-dev zlib1g-dev
-  libgtest-dev
+  libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev llvm-14
 )
 

@@ -122,6 +122,11 @@ TEST(RasterImageGhost, GhostSharesMemoryAndRefusesToCreateOrTakeOver)
     EXPECT_FALSE(ghost.Destroy());
     EXPECT_EQ(ghost.GetDIB(), src.GetDIB());
 
+    // Nothing goes back from a ghost into its source, which owns the memory.
+    EXPECT_FALSE(src.Transfer(ghost, true));
+    EXPECT_EQ(src.Ghost(&ghost), nullptr);
+    EXPECT_EQ(src.GetPixelIndex(1, 1), 42);
+
     // Copying a ghost makes another ghost of the same memory.
     CRasterImage copy;
     copy.Copy(ghost);
