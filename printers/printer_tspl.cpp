@@ -1,9 +1,337 @@
 #include "printers/printer_tspl.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+// The scheduler's message function of libcups: prefix, colon, blank, the
+// localised message and a line end.
+extern "C" int _cupsLangPrintFilter(FILE *fp, const char *prefix, const char *message, ...)
+    __attribute__((format(printf, 3, 4)));
+
+namespace {
+
+// Room for every command of a page besides the bitmap bytes.
+constexpr int kCommandRoom = 1024;
+
+struct FreeDeleter {
+    void operator()(Bytef *p) const { std::free(p); }
+};
+
+} // namespace
+
 CPrinterTSPL::CPrinterTSPL() = default;
 
 CPrinterTSPL::~CPrinterTSPL() = default;
 
+void CPrinterTSPL::Reserve(int bytes)
+{
+    // Sized ahead so that a large page grows the buffer once and never meets
+    // its ceiling, which would drop the commands before the bitmap.
+    const int64_t need = int64_t{pageBuffer.GetBufferLength()} + bytes + kCommandRoom;
+    if (need <= INT_MAX)
+        pageBuffer.SetBufferSize(static_cast<int>(need));
+}
+
+void CPrinterTSPL::AddLineEnd()
+{
+    pageBuffer.AddStringA("\r\n");
+}
+
+void CPrinterTSPL::AddUnit(int unit)
+{
+    if (unit == 1)
+        pageBuffer.AddStringA(" mm");
+    else if (unit == 2)
+        pageBuffer.AddStringA(" dot");
+}
+
+void CPrinterTSPL::AddSwitch(const char *command, bool on)
+{
+    pageBuffer.AddStringA(command);
+    pageBuffer.AddStringA(on ? "ON" : "OFF");
+    AddLineEnd();
+}
+
+void CPrinterTSPL::cmdSIZE(double width, double height, int unit)
+{
+    char number[512];
+    pageBuffer.AddStringA("SIZE ");
+    std::snprintf(number, sizeof(number), "%.2lf", width);
+    pageBuffer.AddStringA(number);
+    AddUnit(unit);
+    pageBuffer.AddStringA(",");
+    std::snprintf(number, sizeof(number), "%.2lf", height);
+    pageBuffer.AddStringA(number);
+    AddUnit(unit);
+    AddLineEnd();
+}
+
+void CPrinterTSPL::cmdSetRibbon(bool on)
+{
+    AddSwitch("SET RIBBON ", on);
+}
+
+void CPrinterTSPL::cmdSetPeel(bool on)
+{
+    AddSwitch("SET PEEL ", on);
+}
+
+void CPrinterTSPL::cmdSetTear(bool on)
+{
+    AddSwitch("SET TEAR ", on);
+}
+
+void CPrinterTSPL::cmdSetCutter(int mode, int count)
+{
+    pageBuffer.AddStringA("SET CUTTER ");
+    if (mode == 0)
+        pageBuffer.AddStringA("FALSE");
+    else if (mode == 1)
+        pageBuffer.AddStringA("BATCH");
+    else
+        pageBuffer.AddInt(count);
+    AddLineEnd();
+}
+
+void CPrinterTSPL::cmdSetPartialCutter(int mode, int count)
+{
+    pageBuffer.AddStringA("SET PARTIAL_CUTTER ");
+    if (mode == 0)
+        pageBuffer.AddStringA("OFF");
+    else if (mode == 1)
+        pageBuffer.AddStringA("BATCH");
+    else
+        pageBuffer.AddInt(count);
+    AddLineEnd();
+}
+
+int CPrinterTSPL::MmToDots(int v) const
+{
+    // The product is taken in 64 bits and the result clamped, so no setting
+    // or resolution, however hostile, overflows or makes the cast undefined.
+    const double dots = static_cast<double>(int64_t{iDpi} * v) / 25.4;
+    if (!(dots < 2147483648.0))
+        return INT_MAX;
+    if (!(dots > -2147483649.0))
+        return INT_MIN;
+    return static_cast<int>(dots);
+}
+
+void CPrinterTSPL::cmdREFERENCE(int x, int y)
+{
+    pageBuffer.AddStringA("REFERENCE ");
+    pageBuffer.AddInt(MmToDots(x));
+    pageBuffer.AddStringA(",");
+    pageBuffer.AddInt(MmToDots(y));
+    AddLineEnd();
+}
+
+void CPrinterTSPL::cmdGAP(int m, int n, int unit)
+{
+    pageBuffer.AddStringA("GAP ");
+    pageBuffer.AddInt(m);
+    AddUnit(unit);
+    pageBuffer.AddStringA(",");
+    pageBuffer.AddInt(n);
+    AddUnit(unit);
+    AddLineEnd();
+}
+
+void CPrinterTSPL::cmdBLINE(int m, int n, int unit)
+{
+    pageBuffer.AddStringA("BLINE ");
+    pageBuffer.AddInt(m);
+    AddUnit(unit);
+    pageBuffer.AddStringA(",");
+    pageBuffer.AddInt(n);
+    AddUnit(unit);
+    AddLineEnd();
+}
+
+void CPrinterTSPL::cmdOFFSET(int v, int unit)
+{
+    pageBuffer.AddStringA("OFFSET ");
+    pageBuffer.AddInt(v);
+    AddUnit(unit);
+    AddLineEnd();
+}
+
+void CPrinterTSPL::cmdDENSITY(int d)
+{
+    // Below 0 the printer keeps its own darkness.
+    if (d < 0)
+        return;
+    pageBuffer.AddStringA("DENSITY ");
+    pageBuffer.AddInt(d);
+    AddLineEnd();
+}
+
+void CPrinterTSPL::cmdSPEED(int s)
+{
+    // Below 0 the printer keeps its own speed; speeds it cannot run fall back to 4.
+    if (s < 0)
+        return;
+    if (s == 0 || s > 12)
+        s = 4;
+    pageBuffer.AddStringA("SPEED ");
+    pageBuffer.AddInt(s);
+    AddLineEnd();
+}
+
+void CPrinterTSPL::setcAutoDotted(bool on)
+{
+    AddSwitch("SETC AUTODOTTED ", on);
+}
+
+void CPrinterTSPL::setcPauseKey(bool on)
+{
+    AddSwitch("SETC PAUSEKEY ", on);
+}
+
+void CPrinterTSPL::setcWaterMark(bool on)
+{
+    AddSwitch("SETC WATERMARK ", on);
+}
+
+void CPrinterTSPL::cmdCLS()
+{
+    pageBuffer.AddStringA("CLS");
+    AddLineEnd();
+}
+
+void CPrinterTSPL::cmdBITMAP(int x, int y, int widthBytes, int height, const void *data, int length)
+{
+    pageBuffer.AddStringA("BITMAP ");
+    pageBuffer.AddInt(x);
+    pageBuffer.AddStringA(",");
+    pageBuffer.AddInt(y);
+    pageBuffer.AddStringA(",");
+    pageBuffer.AddInt(widthBytes);
+    pageBuffer.AddStringA(",");
+    pageBuffer.AddInt(height);
+    pageBuffer.AddStringA(",");
+    if (length < 0 || data == nullptr)
+        length = 0;
+
+    if (halftone.ImageCompress) {
+        // Compressed bitmaps take 1 = black: the page image (which `data`
+        // points into) is inverted first.
+        Negative();
+        const uLong bound = compressBound(static_cast<uLong>(length));
+        std::unique_ptr<Bytef, FreeDeleter> work(static_cast<Bytef *>(std::malloc(bound)));
+        uLongf compressedLength = bound;
+        const int status = work != nullptr ? compressFunction(work.get(), &compressedLength,
+                                                              static_cast<const Bytef *>(data),
+                                                              static_cast<uLong>(length))
+                                           : Z_MEM_ERROR;
+        if (status == Z_OK && compressedLength <= static_cast<uLongf>(INT_MAX - kCommandRoom)) {
+            const int z = static_cast<int>(compressedLength);
+            pageBuffer.AddStringA("3,");
+            pageBuffer.AddInt(z);
+            pageBuffer.AddStringA(",");
+            Reserve(z);
+            pageBuffer.AddBuffer(work.get(), z);
+            AddLineEnd();
+            return;
+        }
+        // The stream has no error form: a broken BITMAP would print garbage,
+        // so the page goes out uncompressed with the normal bit sense.
+        _cupsLangPrintFilter(stderr, "ERROR",
+                             "The page bitmap could not be compressed (zlib status %d); it is sent uncompressed.",
+                             status);
+        Negative();
+    }
+
+    pageBuffer.AddStringA("1,");
+    Reserve(length);
+    pageBuffer.AddBuffer(data, length);
+    AddLineEnd();
+}
+
+void CPrinterTSPL::cmdPRINT(int sets, int copies)
+{
+    pageBuffer.AddStringA("PRINT ");
+    pageBuffer.AddInt(sets);
+    pageBuffer.AddStringA(",");
+    pageBuffer.AddInt(copies);
+    AddLineEnd();
+}
+
 void CPrinterTSPL::OnPaintBmp()
 {
+    AddLog("OnPaintBmp");
+    pageBuffer.InitBuffer(0);
+
+    // A page the preparation had to drop (left without pixels) sends nothing.
+    const uint8_t *bits = image.GetBits(0);
+    const uint64_t bitmapBytes = uint64_t{image.GetEffWidth()} * image.GetHeight();
+    if (bits == nullptr || bitmapBytes == 0 || bitmapBytes > static_cast<uint64_t>(INT_MAX - 2 * kCommandRoom))
+        return;
+    const int effWidth = static_cast<int>(image.GetEffWidth());
+    const int height = static_cast<int>(image.GetHeight());
+    const int length = static_cast<int>(bitmapBytes);
+    Reserve(length + kCommandRoom);
+
+    const double dotsPerMm = iDpi / 25.4;
+    cmdSIZE(image.GetWidth() / dotsPerMm, image.GetHeight() / dotsPerMm, 1);
+
+    if (regStruct.iPrinttype == 0)
+        cmdSetRibbon(false);
+    else if (regStruct.iPrinttype == 1)
+        cmdSetRibbon(true);
+
+    switch (regStruct.iCutterMode) {
+    case 1:  // tear off
+        cmdSetPeel(false);
+        cmdSetCutter(0, 0);
+        cmdSetPartialCutter(0, 0);
+        cmdSetTear(true);
+        break;
+    case 2:  // cut every label
+        cmdSetPeel(false);
+        cmdSetCutter(2, 1);
+        cmdSetPartialCutter(0, 0);
+        cmdSetTear(false);
+        break;
+    case 3:  // peel
+        cmdSetPeel(true);
+        cmdSetCutter(0, 0);
+        cmdSetPartialCutter(0, 0);
+        cmdSetTear(false);
+        break;
+    case 4:  // partial cut every label
+        cmdSetPeel(false);
+        cmdSetCutter(0, 0);
+        cmdSetPartialCutter(2, 1);
+        cmdSetTear(false);
+        break;
+    default:
+        break;
+    }
+
+    cmdREFERENCE(regStruct.iReference[0], regStruct.iReference[1]);
+
+    switch (regStruct.iGap[0]) {
+    case 0: cmdGAP(0, 0, 1); break;
+    case 1: cmdGAP(regStruct.iGap[1], regStruct.iGap[2], 1); break;
+    case 2: cmdBLINE(regStruct.iGap[1], regStruct.iGap[2], 1); break;
+    default: break;
+    }
+
+    cmdOFFSET(regStruct.iOffset, 1);
+    cmdDENSITY(regStruct.iDensity);
+    cmdSPEED(regStruct.iSpeed);
+    setcAutoDotted(regStruct.iDottedline);
+    setcPauseKey(regStruct.iPauseKey);
+    setcWaterMark(regStruct.iWaterMark);
+    cmdCLS();
+    cmdBITMAP(0, 0, effWidth, height, bits, length);
+    cmdPRINT(1, 1);
+
+    WriteSpool(pageBuffer.GetBuffer(), pageBuffer.GetBufferLength());
+    pageBuffer.InitBuffer(0);
 }

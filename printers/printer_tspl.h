@@ -3,13 +3,53 @@
 #include "filter/my_buffer.h"
 #include "render/base_render.h"
 
+#include <zlib.h>
+
+// Label printers that speak TSPL: every page becomes one complete label job
+// (media set-up, CLS, one BITMAP with the whole page, PRINT), spooled at once.
 class CPrinterTSPL : public CBaseRender {
 public:
+    // zlib's compress, or a stand-in that lets tests make compression fail.
+    using Compressor = int (*)(Bytef *dest, uLongf *destLen, const Bytef *source, uLong sourceLen);
+
     CPrinterTSPL();
     ~CPrinterTSPL() override;
 
     void OnPaintBmp() override;
 
+    // Command writers: each appends one command, ended by CR LF, to the page
+    // command buffer. Unit 1 writes " mm" after each number, 2 " dot", any
+    // other value nothing.
+    void cmdSIZE(double width, double height, int unit);
+    void cmdSetRibbon(bool on);
+    void cmdSetPeel(bool on);
+    void cmdSetTear(bool on);
+    void cmdSetCutter(int mode, int count);
+    void cmdSetPartialCutter(int mode, int count);
+    void cmdREFERENCE(int x, int y);
+    void cmdGAP(int m, int n, int unit);
+    void cmdBLINE(int m, int n, int unit);
+    void cmdOFFSET(int v, int unit);
+    void cmdDENSITY(int d);
+    void cmdSPEED(int s);
+    void setcAutoDotted(bool on);
+    void setcPauseKey(bool on);
+    void setcWaterMark(bool on);
+    void cmdCLS();
+    void cmdBITMAP(int x, int y, int widthBytes, int height, const void *data, int length);
+    void cmdPRINT(int sets, int copies);
+
+    void SetCompressor(Compressor compressor) { compressFunction = compressor; }
+
 protected:
     CMyBuffer pageBuffer;
+
+private:
+    void Reserve(int bytes);
+    void AddUnit(int unit);
+    void AddLineEnd();
+    void AddSwitch(const char *command, bool on);
+    int MmToDots(int v) const;
+
+    Compressor compressFunction = &compress;
 };

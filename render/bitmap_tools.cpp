@@ -15,7 +15,9 @@ void CBaseRender::Negative()
 void CBaseRender::AdjustEffWidthBits()
 {
     uint8_t *bits = image.GetBits(0);
-    if (bits == nullptr)
+    // Row tails exist only in one-bit rows; in any other page the same bytes
+    // are pixels.
+    if (bits == nullptr || image.GetBpp() != 1)
         return;
     const uint32_t width = image.GetWidth();
     const uint32_t effWidth = image.GetEffWidth();
