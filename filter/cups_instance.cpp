@@ -10,6 +10,7 @@
 
 #include <cups/cups.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -38,6 +39,13 @@ extern "C" void CancelJob(int)
 
 namespace {
 RenderFactory g_renderFactory = nullptr;
+
+// Highest resolution a page may declare. No thermal printer comes near it, and
+// below it every conversion between millimetres and dots stays within int.
+constexpr uint32_t kMaxResolution = 9600;
+
+// Lines of a refused page are skipped in pieces of at most this size.
+constexpr uint32_t kSkipPieceBytes = 65536;
 }
 
 void SetRenderFactory(RenderFactory factory)
@@ -59,10 +67,6 @@ CBaseRender *CreateRenderForModel(int modelNumber)
     }
 }
 
-namespace {
-
-// Why a page cannot become an image, checked from its header before any
-// memory is set aside for it; null when the page can be printed.
 const char *RefusePage(const cups_page_header2_t &header)
 {
     const uint32_t bpp = header.cupsBitsPerPixel;
@@ -70,27 +74,56 @@ const char *RefusePage(const cups_page_header2_t &header)
         return "unsupported bits per pixel";
     if (header.cupsWidth == 0 || header.cupsHeight == 0)
         return "the page has no width or height";
+    // Every millimetre conversion divides by or multiplies with the resolution.
+    if (header.HWResolution[0] == 0 || header.HWResolution[1] == 0 || header.HWResolution[0] > kMaxResolution ||
+        header.HWResolution[1] > kMaxResolution)
+        return "the resolution is 0 or above 9600 dpi";
     const uint64_t rasterBytes = static_cast<uint64_t>(header.cupsBytesPerLine) * header.cupsHeight;
     if (rasterBytes > 0x7FFFFFFFu)
         return "the page raster is larger than 2 GiB";
-    if (static_cast<uint64_t>(header.cupsBytesPerLine) * 8 < static_cast<uint64_t>(header.cupsWidth) * bpp)
+    const uint64_t lineBits = static_cast<uint64_t>(header.cupsWidth) * bpp;
+    if (static_cast<uint64_t>(header.cupsBytesPerLine) * 8 < lineBits)
         return "the line length does not hold the page width";
+    // A producer may pad its lines to 32 bits, never more: a longer line would
+    // make the filter read and hold memory for bytes that are never printed.
+    if (header.cupsBytesPerLine > (lineBits + 31) / 32 * 4)
+        return "the line length is longer than the page width needs";
+    // The image keeps rows padded to 32 bits; count those, not the bare bits.
     const uint32_t imageBpp = bpp == 32 ? 24 : bpp;
-    const uint64_t imageBits = static_cast<uint64_t>(header.cupsWidth) * header.cupsHeight * imageBpp;
-    if (imageBits / 8 > static_cast<uint64_t>(CRasterImage::kMaxMemory))
+    const uint64_t imageBytes =
+        (static_cast<uint64_t>(header.cupsWidth) * imageBpp + 31) / 32 * 4 * header.cupsHeight;
+    if (imageBytes > static_cast<uint64_t>(CRasterImage::kMaxMemory))
         return "the page image would be larger than 256 MiB";
     return nullptr;
+}
+
+namespace {
+
+// The stream may set the header's enumerated fields to any 32-bit value, which
+// the enumerations cannot hold; they are read as the plain numbers sent.
+template <class Field>
+int32_t EnumField(const Field &field)
+{
+    static_assert(sizeof(Field) == sizeof(int32_t));
+    int32_t value;
+    std::memcpy(&value, &field, sizeof(value));
+    return value;
 }
 
 // Reads and drops the lines of a page that is not printed, so the next page
 // header is read where it starts.
 void SkipPageLines(cups_raster_t *ras, const cups_page_header2_t &header)
 {
-    const uint32_t chunk = header.cupsBytesPerLine > 0 ? header.cupsBytesPerLine : 1;
-    std::vector<unsigned char> line(chunk);
+    // The header of a refused page may claim lines of any length: read them in
+    // pieces of a bounded size, not into a buffer of the claimed size.
+    std::vector<unsigned char> piece(std::min<uint32_t>(header.cupsBytesPerLine, kSkipPieceBytes) + 1);
     for (uint32_t y = 0; y < header.cupsHeight; ++y) {
-        if (cupsRasterReadPixels(ras, line.data(), header.cupsBytesPerLine) == 0)
-            break;
+        for (uint32_t left = header.cupsBytesPerLine; left > 0;) {
+            const uint32_t take = std::min<uint32_t>(left, kSkipPieceBytes);
+            if (cupsRasterReadPixels(ras, piece.data(), take) == 0)
+                return;
+            left -= take;
+        }
     }
 }
 
@@ -273,15 +306,15 @@ int CCupsInstance::Run(int argc, char **argv)
 
 void CCupsInstance::StartPage(ppd_file_t *, cups_page_header2_t *header, CMyBuffer &buffer)
 {
-    SysLog(LOG_DEBUG, "DEBUG: Duplex = %d\n", header->Duplex);
+    SysLog(LOG_DEBUG, "DEBUG: Duplex = %d\n", EnumField(header->Duplex));
     SysLog(LOG_DEBUG, "DEBUG: HWResolution = [ %d %d ]\n", header->HWResolution[0], header->HWResolution[1]);
     SysLog(LOG_DEBUG, "DEBUG: ImagingBoundingBox = [ %d %d %d %d ]\n", header->ImagingBoundingBox[0],
            header->ImagingBoundingBox[1], header->ImagingBoundingBox[2], header->ImagingBoundingBox[3]);
     SysLog(LOG_DEBUG, "DEBUG: Margins = [ %d %d ]\n", header->Margins[0], header->Margins[1]);
-    SysLog(LOG_DEBUG, "DEBUG: ManualFeed = %d\n", header->ManualFeed);
+    SysLog(LOG_DEBUG, "DEBUG: ManualFeed = %d\n", EnumField(header->ManualFeed));
     SysLog(LOG_DEBUG, "DEBUG: MediaPosition = %d\n", header->MediaPosition);
     SysLog(LOG_DEBUG, "DEBUG: NumCopies = %d\n", header->NumCopies);
-    SysLog(LOG_DEBUG, "DEBUG: Orientation = %d\n", header->Orientation);
+    SysLog(LOG_DEBUG, "DEBUG: Orientation = %d\n", EnumField(header->Orientation));
     SysLog(LOG_DEBUG, "DEBUG: PageSize = [ %d %d ]\n", header->PageSize[0], header->PageSize[1]);
     SysLog(LOG_DEBUG, "DEBUG: cupsWidth = %d\n", header->cupsWidth);
     SysLog(LOG_DEBUG, "DEBUG: cupsHeight = %d\n", header->cupsHeight);
@@ -289,8 +322,8 @@ void CCupsInstance::StartPage(ppd_file_t *, cups_page_header2_t *header, CMyBuff
     SysLog(LOG_DEBUG, "DEBUG: cupsBitsPerColor = %d\n", header->cupsBitsPerColor);
     SysLog(LOG_DEBUG, "DEBUG: cupsBitsPerPixel = %d\n", header->cupsBitsPerPixel);
     SysLog(LOG_DEBUG, "DEBUG: cupsBytesPerLine = %d\n", header->cupsBytesPerLine);
-    SysLog(LOG_DEBUG, "DEBUG: cupsColorOrder = %d\n", header->cupsColorOrder);
-    SysLog(LOG_DEBUG, "DEBUG: cupsColorSpace = %d\n", header->cupsColorSpace);
+    SysLog(LOG_DEBUG, "DEBUG: cupsColorOrder = %d\n", EnumField(header->cupsColorOrder));
+    SysLog(LOG_DEBUG, "DEBUG: cupsColorSpace = %d\n", EnumField(header->cupsColorSpace));
     SysLog(LOG_DEBUG, "DEBUG: cupsCompression = %d\n", header->cupsCompression);
 
     CBaseRender *render = g_pRender;

@@ -20,6 +20,10 @@ extern "C" void CancelJob(int);
 // Creates the render object for a PPD model number; null for an unknown one.
 CBaseRender *CreateRenderForModel(int modelNumber);
 
+// Why a page cannot become an image, checked from its header before any
+// memory is set aside for it; null when the page can be printed.
+const char *RefusePage(const cups_page_header2_t &header);
+
 // Lets in-process tests supply their own render object; null restores the
 // model table.
 using RenderFactory = CBaseRender *(*)(int modelNumber);

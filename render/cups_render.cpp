@@ -7,6 +7,7 @@
 #include "printers/printer_peripage.h"
 #include "printers/printer_tspl.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
@@ -109,11 +110,21 @@ int ChoiceNumber(const std::string &choice)
     return static_cast<int>(value);
 }
 
-// Multiplies in 32 bits the way the printer settings are defined, without
-// signed overflow for hostile option values.
+// Longest reference offset or paper feed taken from an option, in
+// millimetres. A metre is beyond any label or receipt; the bound keeps the
+// products with the page resolution (at most 9600 dpi) within int and the
+// number of feed commands small.
+constexpr int kMaxLengthMm = 1000;
+
+int LengthMm(int value)
+{
+    return std::clamp(value, -kMaxLengthMm, kMaxLengthMm);
+}
+
+// The reference options count millimetres at 8 dots per millimetre.
 int Times8(int value)
 {
-    return static_cast<int>(static_cast<unsigned>(value) * 8u);
+    return LengthMm(value) * 8;
 }
 
 }  // namespace
@@ -155,7 +166,7 @@ void CCupsRender<T>::GetPrinterParameters()
     choice = GetMarkedOption("FeedOffset");
     if (!choice.empty()) {
         reg.iOffset = ChoiceNumber(choice);
-        reg.iFeedLength = reg.iOffset;
+        reg.iFeedLength = LengthMm(reg.iOffset);
         AddLog("iOffset = %d", reg.iOffset);
     }
     choice = GetMarkedOption("Rotate");

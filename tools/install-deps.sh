@@ -9,6 +9,8 @@ packages=(
   libgtest-dev libbenchmark-dev
   # printer descriptions, the sample run and the end-to-end tests
   cups cups-client cups-filters cups-ppdc ghostscript poppler-utils python3
+  # the fuzz targets
+  clang libclang-rt-14-dev llvm-14
 )
 
 missing=()

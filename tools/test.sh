@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds dotweave and runs the whole test suite twice: a normal build with
 # warnings as errors, and an AddressSanitizer + UndefinedBehaviorSanitizer build.
+# Then builds the libFuzzer targets with clang and runs each for 30 seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
@@ -15,4 +16,10 @@ for flavour in release asan; do
   cmake -S . -B "$build" -DDOTWEAVE_WERROR=ON "${extra[@]}"
   cmake --build "$build" -j "$jobs"
   (cd "$build" && ctest --output-on-failure -j "$jobs")
+done
+
+echo "=== fuzz build (clang) ==="
+for target in fuzz_job fuzz_settings fuzz_hfm; do
+  [ "$target" = fuzz_hfm ] && [ ! -f printers/hfm_code.h ] && continue
+  FUZZ_BUILD=build-ci-fuzz FUZZ_JOBS="$jobs" bash fuzz/run.sh "$target" 30
 done

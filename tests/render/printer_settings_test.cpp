@@ -187,9 +187,21 @@ TEST_F(PrinterSettings, HugeNumbersAreClampedNotUndefined)
 {
     Read({Option("AdjustHoriaontal", "99999999999"), Option("Threshold", "-99999999999")});
     EXPECT_EQ(render->halftone.iThreValue, INT_MIN);
-    // The reference is formed in 32 bits; a clamped value times 8 wraps the
-    // way the printer settings always have, without undefined behaviour.
-    EXPECT_EQ(render->regStruct.iReference[0], static_cast<int>(static_cast<unsigned>(INT_MAX) * 8u));
+    // References and feeds stop at a metre, so that no product with the
+    // resolution leaves int; the offset itself is only ever printed as text.
+    EXPECT_EQ(render->regStruct.iReference[0], 8000);
+}
+
+TEST_F(PrinterSettings, ReferencesAndFeedStopAtOneMetre)
+{
+    Read({Option("AdjustVertical", "-2147483648"), Option("FeedOffset", "2147483647")});
+    EXPECT_EQ(render->regStruct.iReference[1], -8000);
+    EXPECT_EQ(render->regStruct.iOffset, INT_MAX);
+    EXPECT_EQ(render->regStruct.iFeedLength, 1000);
+    ppdClose(ppd);
+    Read({Option("AdjustHoriaontal", "1000"), Option("FeedOffset", "-1001")});
+    EXPECT_EQ(render->regStruct.iReference[0], 8000);
+    EXPECT_EQ(render->regStruct.iFeedLength, -1000);
 }
 
 }  // namespace

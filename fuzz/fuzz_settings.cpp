@@ -1,0 +1,106 @@
+// The settings reader with arbitrary option choices. Byte 0 chooses the model
+// number; then, for each of the eighteen options, a choice name (empty: the
+// PPD lacks the option); then a small page. The PPD is built from those
+// choices, marked, read with GetPrinterParameters, and the page goes through
+// page preparation and the model's back-end.
+#include "fuzz_support.h"
+
+#include "filter/cups_instance.h"
+#include "filter/my_buffer.h"
+#include "support/ppd_writer.h"
+
+#include <cups/ppd.h>
+
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+// Characters a PPD choice name may hold that also steer the number parsing.
+constexpr char kChoiceAlphabet[] = "0123456789-+._0123456789abcdefxyzDGLT";
+
+std::string ChoiceFrom(fuzz::InputReader &input, const fuzz::FilterOption &option)
+{
+    const uint8_t kind = input.Byte();
+    if (kind >= 0xC0)
+        return option.choices[kind % option.choices.size()];
+    std::string text = input.Text(24);
+    for (char &c : text)
+        c = kChoiceAlphabet[static_cast<uint8_t>(c) % (sizeof(kChoiceAlphabet) - 1)];
+    return text;
+}
+
+constexpr uint32_t kBitsPerPixel[] = {1, 4, 8, 24, 32};
+constexpr uint32_t kResolutions[] = {203, 300, 100, 200, 600, 72, 1, 2400, 150, 203};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    fuzz::QuietProcess();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    fuzz::InputReader input(data, size);
+    PpdSpec spec;
+    spec.modelNumber = 20 + input.Byte() % 5;
+    for (const fuzz::FilterOption &option : fuzz::FilterOptions()) {
+        const std::string choice = ChoiceFrom(input, option);
+        if (!choice.empty())
+            spec.options.push_back(Option(option.keyword, choice));
+    }
+
+    cups_page_header2_t header;
+    std::memset(&header, 0, sizeof(header));
+    header.cupsWidth = 1 + input.U16() % 512;
+    header.cupsHeight = 1 + input.Byte();
+    header.cupsBitsPerPixel = kBitsPerPixel[input.Byte() % std::size(kBitsPerPixel)];
+    header.cupsBitsPerColor = header.cupsBitsPerPixel >= 24 ? 8 : header.cupsBitsPerPixel;
+    header.cupsBytesPerLine = (header.cupsWidth * header.cupsBitsPerPixel + 7) / 8;
+    header.HWResolution[0] = kResolutions[input.Byte() % std::size(kResolutions)];
+    header.HWResolution[1] = kResolutions[input.Byte() % std::size(kResolutions)];
+    if (RefusePage(header) != nullptr)
+        return 0;
+
+    // The page's bytes repeat the rest of the input, or are white without any.
+    const int total = static_cast<int>(header.cupsBytesPerLine * header.cupsHeight);
+    CMyBuffer page;
+    page.InitBuffer(total);
+    std::memset(page.GetBuffer(), 0xFF, static_cast<size_t>(total));
+    if (input.RestSize() > 0) {
+        for (int i = 0; i < total; ++i)
+            page.GetBuffer()[i] = static_cast<char>(input.Rest()[static_cast<size_t>(i) % input.RestSize()]);
+    }
+
+    const std::string ppdText = MakePpdText(spec);
+    const int fd = fuzz::MemoryFile(ppdText.data(), ppdText.size());
+    if (fd < 0)
+        return 0;
+    ppd_file_t *ppd = ppdOpenFd(fd);
+    close(fd);
+    if (ppd == nullptr)
+        return 0;
+    ppdMarkDefaults(ppd);
+
+    CBaseRender *render = CreateRenderForModel(spec.modelNumber);
+    g_pRender = MakeRefPtr<CBaseRender>(render);
+    render->ppd = ppd;
+    render->GetPrinterParameters();
+    render->SetModelName("fuzz");
+    render->OnStartDoc(0);
+    {
+        CCupsInstance instance;
+        Page = 1;
+        instance.StartPage(ppd, &header, page);
+        instance.EndPage(ppd, &header);
+    }
+    render->OnEndDoc();
+    render->ppd = nullptr;
+    render->header = nullptr;
+    g_pRender.Reset();
+    ppdClose(ppd);
+    return 0;
+}

@@ -1,0 +1,177 @@
+// Writes the seed corpora of the fuzz targets: pages of the kinds the test
+// suite prints (1, 4, 8, 24 and 32 bits per pixel, blank, random, framed,
+// cut short, several pages), in uncompressed and compressed raster streams.
+// Usage: fuzz_seeds OUTPUT-FOLDER (gets fuzz_job/, fuzz_settings/, fuzz_hfm/).
+#include "fuzz_support.h"
+
+#include "support/raster_writer.h"
+
+#include <cups/raster.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void Save(const std::filesystem::path &folder, const std::string &name, const Bytes &bytes)
+{
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / name, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()),
+                                                         static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes RasterStream(const std::vector<RasterPage> &pages, cups_mode_t mode)
+{
+    const int fd = memfd_create("seed", 0);
+    cups_raster_t *ras = cupsRasterOpen(fd, mode);
+    for (const RasterPage &page : pages) {
+        cups_page_header2_t header;
+        FillRasterHeader(page, header);
+        cupsRasterWriteHeader2(ras, &header);
+        const unsigned lines = page.linesToWrite < page.height ? page.linesToWrite : page.height;
+        for (unsigned y = 0; y < lines; ++y)
+            cupsRasterWritePixels(ras, const_cast<unsigned char *>(page.Row(y)), page.BytesPerLine());
+    }
+    cupsRasterClose(ras);
+    Bytes bytes(static_cast<size_t>(lseek(fd, 0, SEEK_END)));
+    lseek(fd, 0, SEEK_SET);
+    if (read(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+        bytes.clear();
+    close(fd);
+    return bytes;
+}
+
+// A black frame inside a white page: something for every crop edge to find.
+RasterPage FramedPage(unsigned width, unsigned height, unsigned bpp)
+{
+    RasterPage page = MakeRasterPage(width, height, bpp, 0xFF);
+    for (unsigned y = height / 4; y < height * 3 / 4; ++y) {
+        for (unsigned x = width / 4; x < width * 3 / 4; ++x) {
+            const unsigned bit = x * bpp;
+            uint8_t &byte = page.Row(y)[bit / 8];
+            if (bpp >= 8)
+                std::memset(&byte, 0, bpp / 8);
+            else
+                byte = static_cast<uint8_t>(byte & ~(((1u << bpp) - 1) << (8 - bpp - bit % 8)));
+        }
+    }
+    return page;
+}
+
+std::vector<std::vector<RasterPage>> SeedJobs()
+{
+    RasterPage shortPage = MakeRandomRasterPage(64, 20, 8, 7);
+    shortPage.linesToWrite = 5;
+    return {
+        {MakeRasterPage(32, 4, 1)},
+        {MakeRasterPage(64, 8, 8, 0x00)},
+        {MakeRandomRasterPage(40, 12, 8, 1)},
+        {MakeRandomRasterPage(33, 9, 4, 2)},
+        {MakeRandomRasterPage(24, 8, 24, 3)},
+        {MakeRandomRasterPage(16, 6, 32, 4)},
+        {FramedPage(96, 40, 1)},
+        {FramedPage(80, 30, 8)},
+        {MakeRasterPage(385, 3, 1, 0x55)},
+        {MakeRasterPage(48, 6, 8, 0x80, 100)},
+        {MakeRasterPage(48, 6, 8, 0x80, 300)},
+        {MakeRasterPage(16, 2, 1), MakeRandomRasterPage(16, 4, 8, 5), MakeRasterPage(8, 1, 24, 0x00)},
+        {shortPage},
+    };
+}
+
+void JobSeeds(const std::filesystem::path &folder)
+{
+    const auto &options = fuzz::FilterOptions();
+    int n = 0;
+    const auto jobs = SeedJobs();
+    for (size_t j = 0; j < jobs.size(); ++j) {
+        for (cups_mode_t mode : {CUPS_RASTER_WRITE, CUPS_RASTER_WRITE_COMPRESSED}) {
+            const Bytes stream = RasterStream(jobs[j], mode);
+            Bytes seed;
+            seed.push_back(static_cast<uint8_t>(j % 5));
+            // Every option at the PPD default, except a few jobs with image options set.
+            for (size_t o = 0; o < options.size(); ++o) {
+                size_t pick = options[o].choices.size();
+                if (j % 3 == 1 && o >= 14)
+                    pick = 15;  // crop limit 5 mm
+                if (j % 3 == 2 && (o == 5 || o == 13))
+                    pick = 2;   // rotate by 90, compression on
+                seed.push_back(static_cast<uint8_t>(pick));
+            }
+            seed.insert(seed.end(), stream.begin(), stream.end());
+            Save(folder, "job" + std::to_string(n++), seed);
+        }
+    }
+}
+
+void SettingsSeeds(const std::filesystem::path &folder)
+{
+    const auto &options = fuzz::FilterOptions();
+    for (int s = 0; s < 10; ++s) {
+        Bytes seed;
+        seed.push_back(static_cast<uint8_t>(s % 5));
+        for (size_t o = 0; o < options.size(); ++o) {
+            const size_t size = options[o].choices.size();
+            const size_t want = static_cast<size_t>(s * 7 + o) % size;
+            seed.push_back(static_cast<uint8_t>(0xC0 + (want + size - 0xC0 % size) % size));
+        }
+        const unsigned width = 8 + static_cast<unsigned>(s) * 37;
+        seed.push_back(static_cast<uint8_t>(width));
+        seed.push_back(static_cast<uint8_t>(width >> 8));
+        seed.push_back(static_cast<uint8_t>(10 + s * 9));
+        seed.push_back(static_cast<uint8_t>(s));
+        seed.push_back(static_cast<uint8_t>(s % 3));
+        seed.push_back(static_cast<uint8_t>(s % 3));
+        std::mt19937 random(static_cast<uint32_t>(s));
+        for (int i = 0; i < 64; ++i)
+            seed.push_back(s % 2 ? static_cast<uint8_t>(random() >> 24) : static_cast<uint8_t>(i < 32 ? 0xFF : 0));
+        Save(folder, "settings" + std::to_string(s), seed);
+    }
+}
+
+void HuffmanSeeds(const std::filesystem::path &folder)
+{
+    std::mt19937 random(11);
+    const auto seed = [](int lineLength, int bandSize, const Bytes &data) {
+        Bytes bytes{static_cast<uint8_t>(lineLength - 1), static_cast<uint8_t>((bandSize - 1) & 0xFF),
+                    static_cast<uint8_t>((bandSize - 1) >> 8)};
+        bytes.insert(bytes.end(), data.begin(), data.end());
+        return bytes;
+    };
+    Save(folder, "blank", seed(48, 256, Bytes(48 * 60, 0x00)));
+    Save(folder, "single", seed(4, 256, Bytes{0x00, 0x00, 0x00, 0x01}));
+    Bytes text(48 * 40);
+    for (size_t i = 0; i < text.size(); ++i)
+        text[i] = (i / 48) % 8 < 3 ? static_cast<uint8_t>(random() & random() & 0xFF) : 0x00;
+    Save(folder, "text", seed(48, 256, text));
+    Bytes all(512);
+    for (size_t i = 0; i < all.size(); ++i)
+        all[i] = static_cast<uint8_t>(i * 7);
+    Save(folder, "allvalues", seed(64, 256, all));
+    Save(folder, "smallband", seed(8, 2, Bytes(64, 0x3C)));
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s OUTPUT-FOLDER\n", argv[0]);
+        return 2;
+    }
+    const std::filesystem::path root = argv[1];
+    JobSeeds(root / "fuzz_job");
+    SettingsSeeds(root / "fuzz_settings");
+    HuffmanSeeds(root / "fuzz_hfm");
+    return 0;
+}
