@@ -45,12 +45,12 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     fuzz::InputReader input(data, size);
-    PpdSpec spec;
-    spec.modelNumber = 20 + input.Byte() % 5;
+    PpdDescription description;
+    description.modelNumber = 20 + input.Byte() % 5;
     for (const fuzz::FilterOption &option : fuzz::FilterOptions()) {
         const std::string choice = ChoiceFrom(input, option);
         if (!choice.empty())
-            spec.options.push_back(Option(option.keyword, choice));
+            description.options.push_back(Option(option.keyword, choice));
     }
 
     cups_page_header2_t header;
@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             page.GetBuffer()[i] = static_cast<char>(input.Rest()[static_cast<size_t>(i) % input.RestSize()]);
     }
 
-    const std::string ppdText = MakePpdText(spec);
+    const std::string ppdText = MakePpdText(description);
     const int fd = fuzz::MemoryFile(ppdText.data(), ppdText.size());
     if (fd < 0)
         return 0;
@@ -85,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     ppdMarkDefaults(ppd);
 
-    CBaseRender *render = CreateRenderForModel(spec.modelNumber);
+    CBaseRender *render = CreateRenderForModel(description.modelNumber);
     g_pRender = MakeRefPtr<CBaseRender>(render);
     render->ppd = ppd;
     render->GetPrinterParameters();

@@ -81,15 +81,15 @@ const std::string &FuzzPpdPath(int modelNumber)
     auto found = paths.find(modelNumber);
     if (found != paths.end())
         return found->second;
-    PpdSpec spec;
-    spec.modelNumber = modelNumber;
-    spec.personality = "fuzz";
+    PpdDescription description;
+    description.modelNumber = modelNumber;
+    description.personality = "fuzz";
     for (const FilterOption &option : FilterOptions()) {
         std::vector<std::string> choices(option.choices.begin(), option.choices.end());
-        spec.options.push_back(Option(option.keyword, option.defaultChoice, choices));
+        description.options.push_back(Option(option.keyword, option.defaultChoice, choices));
     }
     const std::string path = dir.File("model" + std::to_string(modelNumber) + ".ppd");
-    WritePpdFile(path, spec);
+    WritePpdFile(path, description);
     return paths.emplace(modelNumber, path).first->second;
 }
 

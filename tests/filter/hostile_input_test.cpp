@@ -86,7 +86,7 @@ class HostileJob : public ::testing::Test {
 protected:
     FilterResult Run(const std::vector<RawRasterPage> &pages)
     {
-        WritePpdFile(dir.File("test.ppd"), PpdSpec{});
+        WritePpdFile(dir.File("test.ppd"), PpdDescription{});
         WriteFileBytes(dir.File("job.ras"), RawRasterStream(pages));
         return RunFilterOn(dir.File("test.ppd"), dir.File("job.ras"));
     }

@@ -17,10 +17,10 @@ namespace {
 
 class JobDriver : public ::testing::Test {
 protected:
-    std::string WritePpd(const PpdSpec &spec, const std::string &name = "test.ppd")
+    std::string WritePpd(const PpdDescription &description, const std::string &name = "test.ppd")
     {
         const std::string path = dir.File(name);
-        WritePpdFile(path, spec);
+        WritePpdFile(path, description);
         return path;
     }
     std::string WriteRaster(const std::vector<RasterPage> &pages, const std::string &name = "job.ras")
@@ -46,7 +46,7 @@ TEST_F(JobDriver, WrongArgumentCountsPrintUsage)
                                           std::vector<std::string>{"1", "u", "t", "1", "", "f", "extra"}}) {
         FilterInvocation run;
         run.args = args;
-        run.ppdPath = WritePpd(PpdSpec{});
+        run.ppdPath = WritePpd(PpdDescription{});
         const FilterResult result = RunFilter(run);
         EXPECT_EQ(result.exitStatus, 1);
         EXPECT_EQ(result.err, "ERROR: dotweave job-id user title copies options [file]\n");
@@ -57,7 +57,7 @@ TEST_F(JobDriver, WrongArgumentCountsPrintUsage)
 TEST_F(JobDriver, MissingRasterFileFailsAfterAPause)
 {
     FilterInvocation run;
-    run.ppdPath = WritePpd(PpdSpec{});
+    run.ppdPath = WritePpd(PpdDescription{});
     run.rasterFile = dir.File("no-such-file.ras");
     const auto start = std::chrono::steady_clock::now();
     const FilterResult result = RunFilter(run);
@@ -72,7 +72,7 @@ TEST_F(JobDriver, MissingRasterFileFailsAfterAPause)
 TEST_F(JobDriver, RasterFromTheSeventhArgumentIsRead)
 {
     FilterInvocation run;
-    run.ppdPath = WritePpd(PpdSpec{});
+    run.ppdPath = WritePpd(PpdDescription{});
     run.rasterFile = WriteRaster({MakeRasterPage(32, 4, 1)});
     const FilterResult result = RunFilter(run);
     EXPECT_EQ(result.exitStatus, 0) << result.err;
@@ -103,9 +103,9 @@ TEST_F(JobDriver, UnsetOrUnreadablePpdFails)
 
 TEST_F(JobDriver, UnknownModelNumberFails)
 {
-    PpdSpec spec;
-    spec.modelNumber = 25;
-    const FilterResult result = RunFilterOn(WritePpd(spec), WriteRaster({MakeRasterPage(32, 4, 1)}));
+    PpdDescription description;
+    description.modelNumber = 25;
+    const FilterResult result = RunFilterOn(WritePpd(description), WriteRaster({MakeRasterPage(32, 4, 1)}));
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(result.err, "ERROR: Unknow ModelNumber.\n");
     EXPECT_TRUE(result.out.empty());
@@ -117,7 +117,7 @@ TEST_F(JobDriver, EmptyStreamEndsTheDocumentAndReportsNoPages)
 {
     const std::string empty = dir.File("empty.ras");
     WriteFileBytes(empty, "");
-    const FilterResult result = RunFilterOn(WritePpd(PpdSpec{}), empty);
+    const FilterResult result = RunFilterOn(WritePpd(PpdDescription{}), empty);
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(result.err, "ERROR: No pages were found.\n");
     // The render object was created and configured before the pages.
@@ -127,10 +127,10 @@ TEST_F(JobDriver, EmptyStreamEndsTheDocumentAndReportsNoPages)
 TEST_F(JobDriver, EveryModelNumberOfTheTableRunsAJob)
 {
     for (int model = 20; model <= 24; ++model) {
-        PpdSpec spec;
-        spec.modelNumber = model;
+        PpdDescription description;
+        description.modelNumber = model;
         const FilterResult result =
-            RunFilterOn(WritePpd(spec), WriteRaster({MakeRasterPage(64, 8, 1, 0xF0)}));
+            RunFilterOn(WritePpd(description), WriteRaster({MakeRasterPage(64, 8, 1, 0xF0)}));
         EXPECT_EQ(result.exitStatus, 0) << model << result.err;
         EXPECT_TRUE(result.HasLog(LOG_DEBUG, "ModelNumber = " + std::to_string(model) + "\n"));
     }
@@ -139,7 +139,7 @@ TEST_F(JobDriver, EveryModelNumberOfTheTableRunsAJob)
 TEST_F(JobDriver, ThreePagesReportTheirProgress)
 {
     const FilterResult result = RunFilterOn(
-        WritePpd(PpdSpec{}),
+        WritePpd(PpdDescription{}),
         WriteRaster({MakeRasterPage(32, 4, 1), MakeRasterPage(40, 5, 8), MakeRasterPage(16, 3, 24)}));
     EXPECT_EQ(result.exitStatus, 0) << result.err;
     const std::vector<std::string> expected = {
@@ -155,7 +155,7 @@ TEST_F(JobDriver, PageCutShortIsStillPrintedWithItsFullHeight)
 {
     RasterPage page = MakeRasterPage(32, 100, 8, 0x00);
     page.linesToWrite = 10;
-    const FilterResult result = RunFilterOn(WritePpd(PpdSpec{}), WriteRaster({page}));
+    const FilterResult result = RunFilterOn(WritePpd(PpdDescription{}), WriteRaster({page}));
     EXPECT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_EQ(Count(result.err, "PAGE: "), 1u);
     EXPECT_NE(result.err.find("INFO: Finished page 1."), std::string::npos);
@@ -168,7 +168,7 @@ TEST_F(JobDriver, SigtermFinishesThePageInProgressAndStartsNoOther)
     for (int i = 0; i < 5; ++i)
         pages.push_back(MakeRandomRasterPage(1200, 1600, 8, 7 + i));
     FilterInvocation run;
-    run.ppdPath = WritePpd(PpdSpec{});
+    run.ppdPath = WritePpd(PpdDescription{});
     run.stdinPath = WriteRaster(pages);
     bool sent = false;
     run.watcher = [&sent](pid_t child, const std::string &err) {
@@ -186,16 +186,16 @@ TEST_F(JobDriver, SigtermFinishesThePageInProgressAndStartsNoOther)
 
 TEST_F(JobDriver, ModelNameAndPersonalityAreLogged)
 {
-    PpdSpec spec;
-    spec.modelName = "Label Writer 4";
-    spec.personality = "TSPL2";
-    FilterResult result = RunFilterOn(WritePpd(spec), WriteRaster({MakeRasterPage(32, 2, 1)}));
+    PpdDescription description;
+    description.modelName = "Label Writer 4";
+    description.personality = "TSPL2";
+    FilterResult result = RunFilterOn(WritePpd(description), WriteRaster({MakeRasterPage(32, 2, 1)}));
     EXPECT_TRUE(result.HasLog("ModelName=Label Writer 4"));
     EXPECT_TRUE(result.HasLog("lang=TSPL2"));
 
-    spec.modelName.reset();
-    spec.personality.reset();
-    result = RunFilterOn(WritePpd(spec, "bare.ppd"), WriteRaster({MakeRasterPage(32, 2, 1)}, "bare.ras"));
+    description.modelName.reset();
+    description.personality.reset();
+    result = RunFilterOn(WritePpd(description, "bare.ppd"), WriteRaster({MakeRasterPage(32, 2, 1)}, "bare.ras"));
     EXPECT_EQ(result.exitStatus, 0) << result.err;
     for (const SysLogLine &line : result.syslog) {
         EXPECT_NE(line.text.rfind("ModelName=", 0), 0u);
@@ -205,9 +205,9 @@ TEST_F(JobDriver, ModelNameAndPersonalityAreLogged)
 
 TEST_F(JobDriver, JobOptionOverridesThePpdDefault)
 {
-    PpdSpec spec;
-    spec.options = {Option("Darkness", "8", {"Default", "12"}), Option("Threshold", "175", {"128"})};
-    const std::string ppd = WritePpd(spec);
+    PpdDescription description;
+    description.options = {Option("Darkness", "8", {"Default", "12"}), Option("Threshold", "175", {"128"})};
+    const std::string ppd = WritePpd(description);
     const std::string raster = WriteRaster({MakeRasterPage(32, 2, 1)});
 
     FilterResult result = RunFilterOn(ppd, raster);
@@ -224,7 +224,7 @@ TEST_F(JobDriver, RefusedPageIsSkippedAndTheJobGoesOn)
     // 16 bits per pixel cannot become an image: its lines are read and
     // dropped so the next page is read where it starts.
     const FilterResult result = RunFilterOn(
-        WritePpd(PpdSpec{}),
+        WritePpd(PpdDescription{}),
         WriteRaster({MakeRasterPage(32, 4, 8), MakeRasterPage(20, 6, 16, 0x12), MakeRasterPage(24, 5, 8)}));
     EXPECT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_EQ(Count(result.err, "PAGE: "), 3u) << result.err;
@@ -242,7 +242,7 @@ TEST_F(JobDriver, PageWhoseRasterDoesNotFit32BitsIsRefusedBeforeAllocating)
     RasterPage page = MakeRasterPage(70000, 1, 8);
     page.height = 40000;
     page.linesToWrite = 1;
-    const FilterResult result = RunFilterOn(WritePpd(PpdSpec{}), WriteRaster({page}));
+    const FilterResult result = RunFilterOn(WritePpd(PpdDescription{}), WriteRaster({page}));
     EXPECT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_NE(result.err.find("ERROR: Page 1 cannot be printed: the page raster is larger than 2 GiB"),
               std::string::npos)

@@ -35,10 +35,10 @@ protected:
     // small however large they are.
     long PeakKb(unsigned width, unsigned height, unsigned bpp, unsigned pages, const std::vector<PpdOption> &options)
     {
-        PpdSpec spec;
-        spec.modelNumber = GetParam();
-        spec.options = options;
-        WritePpdFile(dir.File("test.ppd"), spec);
+        PpdDescription description;
+        description.modelNumber = GetParam();
+        description.options = options;
+        WritePpdFile(dir.File("test.ppd"), description);
         const pid_t writer = fork();
         if (writer == 0) {
             const RasterPage page = MakeRandomRasterPage(width, height, bpp, 9);

@@ -54,12 +54,12 @@ public:
 std::string FilterOutput(const std::vector<RasterPage> &pages, const std::string &media, FilterResult *result = nullptr)
 {
     ScopedTempDir dir;
-    PpdSpec spec;
-    spec.modelNumber = 23;
-    spec.options = {Option("zeMediaTracking", media,
+    PpdDescription description;
+    description.modelNumber = 23;
+    description.options = {Option("zeMediaTracking", media,
                            {"Continuous", "Gap", "BLine", "Perforated", "Roll", "Recording", "Tattoo",
                             "TattooWrinkle"})};
-    WritePpdFile(dir.File("paperang.ppd"), spec);
+    WritePpdFile(dir.File("paperang.ppd"), description);
     WriteRasterFile(dir.File("page.ras"), pages);
     FilterResult run = RunFilterOn(dir.File("paperang.ppd"), dir.File("page.ras"));
     EXPECT_EQ(run.exitStatus, 0) << run.err;

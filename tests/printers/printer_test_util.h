@@ -95,10 +95,10 @@ inline FilterResult RunPrinterJob(int modelNumber, const std::vector<PpdOption> 
                                   const std::vector<RasterPage> &pages, const std::string &jobOptions = "")
 {
     ScopedTempDir dir;
-    PpdSpec spec;
-    spec.modelNumber = modelNumber;
-    spec.options = options;
-    WritePpdFile(dir.File("printer.ppd"), spec);
+    PpdDescription description;
+    description.modelNumber = modelNumber;
+    description.options = options;
+    WritePpdFile(dir.File("printer.ppd"), description);
     WriteRasterFile(dir.File("job.ras"), pages);
     return RunFilterOn(dir.File("printer.ppd"), dir.File("job.ras"), jobOptions);
 }

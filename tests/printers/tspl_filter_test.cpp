@@ -43,7 +43,7 @@ protected:
     }
 
     ScopedTempDir dir;
-    PpdSpec ppd{20, std::string("dotweave Label"), std::nullopt, {Option("zeMediaTracking", "Gap")}, ""};
+    PpdDescription ppd{20, std::string("dotweave Label"), std::nullopt, {Option("zeMediaTracking", "Gap")}, ""};
 };
 
 } // namespace

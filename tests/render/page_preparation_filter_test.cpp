@@ -121,7 +121,7 @@ protected:
     }
 
     ScopedTempDir dir;
-    PpdSpec ppd{20,
+    PpdDescription ppd{20,
                 std::string("dotweave Label"),
                 std::nullopt,
                 {Option("ImageFilter", "3", {"0", "1"}), Option("Threshold", "175", {"128", "300"}),

@@ -39,9 +39,9 @@ protected:
     // options, and reads the settings.
     void Read(const std::vector<PpdOption> &options, const std::string &jobOptions = "")
     {
-        PpdSpec spec;
-        spec.options = options;
-        WritePpdFile(dir.File("p.ppd"), spec);
+        PpdDescription description;
+        description.options = options;
+        WritePpdFile(dir.File("p.ppd"), description);
         ppd = ppdOpenFile(dir.File("p.ppd").c_str());
         ASSERT_NE(ppd, nullptr);
         ppdMarkDefaults(ppd);

@@ -61,7 +61,7 @@ protected:
         g_destroyed = 0;
         SetRenderFactory(MakeRecordingRender);
         SetSystemLogTap(IgnoreLog);
-        WritePpdFile(dir.File("test.ppd"), PpdSpec{});
+        WritePpdFile(dir.File("test.ppd"), PpdDescription{});
         setenv("PPD", dir.File("test.ppd").c_str(), 1);
     }
     void TearDown() override

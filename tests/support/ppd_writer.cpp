@@ -15,7 +15,7 @@ PpdOption Option(const std::string &keyword, const std::string &defaultChoice, s
     return option;
 }
 
-std::string MakePpdText(const PpdSpec &spec)
+std::string MakePpdText(const PpdDescription &description)
 {
     std::ostringstream ppd;
     ppd << "*PPD-Adobe: \"4.3\"\n"
@@ -27,14 +27,14 @@ std::string MakePpdText(const PpdSpec &spec)
         << "*Manufacturer: \"dotweave\"\n"
         << "*Product: \"(dotweave Test)\"\n"
         << "*cupsVersion: 2.4\n"
-        << "*cupsModelNumber: " << spec.modelNumber << "\n"
+        << "*cupsModelNumber: " << description.modelNumber << "\n"
         << "*cupsFilter: \"application/vnd.cups-raster 50 dotweave\"\n";
-    if (spec.modelName)
-        ppd << "*ModelName: \"" << *spec.modelName << "\"\n"
-            << "*ShortNickName: \"" << *spec.modelName << "\"\n"
-            << "*NickName: \"" << *spec.modelName << "\"\n";
-    if (spec.personality)
-        ppd << "*Personality: \"" << *spec.personality << "\"\n";
+    if (description.modelName)
+        ppd << "*ModelName: \"" << *description.modelName << "\"\n"
+            << "*ShortNickName: \"" << *description.modelName << "\"\n"
+            << "*NickName: \"" << *description.modelName << "\"\n";
+    if (description.personality)
+        ppd << "*Personality: \"" << *description.personality << "\"\n";
     ppd << "*PSVersion: \"(3010.000) 0\"\n"
         << "*LanguageLevel: \"3\"\n"
         << "*ColorDevice: False\n"
@@ -55,7 +55,7 @@ std::string MakePpdText(const PpdSpec &spec)
         << "*ImageableArea w288h216/4x3in: \"0 0 288 216\"\n"
         << "*DefaultPaperDimension: w288h216\n"
         << "*PaperDimension w288h216/4x3in: \"288 216\"\n";
-    for (const PpdOption &option : spec.options) {
+    for (const PpdOption &option : description.options) {
         ppd << "*OpenUI *" << option.keyword << "/" << option.keyword << ": PickOne\n"
             << "*OrderDependency: 10 AnySetup *" << option.keyword << "\n"
             << "*Default" << option.keyword << ": " << option.defaultChoice << "\n";
@@ -63,11 +63,11 @@ std::string MakePpdText(const PpdSpec &spec)
             ppd << "*" << option.keyword << " " << choice << "/" << choice << ": \"\"\n";
         ppd << "*CloseUI: *" << option.keyword << "\n";
     }
-    ppd << spec.extra;
+    ppd << description.extra;
     return ppd.str();
 }
 
-void WritePpdFile(const std::string &path, const PpdSpec &spec)
+void WritePpdFile(const std::string &path, const PpdDescription &description)
 {
-    WriteFileBytes(path, MakePpdText(spec));
+    WriteFileBytes(path, MakePpdText(description));
 }

@@ -11,7 +11,7 @@ struct PpdOption {
     std::vector<std::string> choices;
 };
 
-struct PpdSpec {
+struct PpdDescription {
     int modelNumber = 20;
     std::optional<std::string> modelName = std::string("dotweave Test Printer");
     std::optional<std::string> personality;
@@ -20,10 +20,10 @@ struct PpdSpec {
 };
 
 // The text of a small but real PPD file that libcups opens.
-std::string MakePpdText(const PpdSpec &spec);
+std::string MakePpdText(const PpdDescription &description);
 
-// Writes MakePpdText(spec) to path.
-void WritePpdFile(const std::string &path, const PpdSpec &spec);
+// Writes MakePpdText(description) to path.
+void WritePpdFile(const std::string &path, const PpdDescription &description);
 
 // The eighteen options the filter reads, each with the given default (a
 // keyword missing from the list is left out of the PPD).

@@ -120,11 +120,11 @@ void PrintTo(const Family &family, std::ostream *os)
 
 std::string PpdFor(const ScopedTempDir &dir, const Family &family)
 {
-    PpdSpec spec;
-    spec.modelNumber = family.modelNumber;
-    spec.options.push_back(Option("ImageCompress", family.compressed ? "1" : "0", {"0", "1"}));
+    PpdDescription description;
+    description.modelNumber = family.modelNumber;
+    description.options.push_back(Option("ImageCompress", family.compressed ? "1" : "0", {"0", "1"}));
     const std::string path = dir.File("printer.ppd");
-    WritePpdFile(path, spec);
+    WritePpdFile(path, description);
     return path;
 }
 
