@@ -46,6 +46,10 @@ constexpr uint32_t kMaxResolution = 9600;
 
 // Lines of a refused page are skipped in pieces of at most this size.
 constexpr uint32_t kSkipPieceBytes = 65536;
+
+// Lines are read many to a call: on an uncompressed stream libcups makes one
+// system call per call, and one per line cost more than the page's own work.
+constexpr uint32_t kReadPieceBytes = 65536;
 }
 
 void SetRenderFactory(RenderFactory factory)
@@ -127,12 +131,34 @@ void SkipPageLines(cups_raster_t *ras, const cups_page_header2_t &header)
     }
 }
 
-// Reads the page's lines straight into the rows of the page image, which
-// then holds what CreateFromArray would build from the collected lines:
-// bytes past the line are white, and so are the lines a page cut short never
-// delivered. This saves the page buffer (a whole raster of memory) and two
-// copies of it. False, with nothing read, when the page needs the general way
-// (4 bytes per pixel carry an alpha plane) or the image cannot be created.
+uint32_t LinesPerRead(uint32_t lineBytes)
+{
+    return lineBytes == 0 || lineBytes >= kReadPieceBytes ? 1 : kReadPieceBytes / lineBytes;
+}
+
+}  // namespace
+
+bool ReadLines(cups_raster_t *ras, uint8_t *target, uint32_t lineBytes, uint32_t lines)
+{
+    const uint32_t perRead = LinesPerRead(lineBytes);
+    for (uint32_t done = 0; done < lines;) {
+        const uint32_t count = std::min(perRead, lines - done);
+        const size_t bytes = static_cast<size_t>(count) * lineBytes;
+        // White first: if the stream ends inside the piece, what it delivered
+        // stays and the rest prints as paper.
+        std::memset(target, 0xFF, bytes);
+        if (cupsRasterReadPixels(ras, target, static_cast<unsigned>(bytes)) == 0) {
+            std::memset(target + bytes, 0xFF, static_cast<size_t>(lines - done - count) * lineBytes);
+            return false;
+        }
+        target += bytes;
+        done += count;
+    }
+    return true;
+}
+
+// The image then holds what CreateFromArray would build from the collected
+// lines, without the page buffer (a whole raster of memory) and two copies.
 bool ReadPageIntoImage(cups_raster_t *ras, const cups_page_header2_t &header, CRasterImage &image)
 {
     const uint32_t bpp = header.cupsBitsPerPixel;
@@ -143,26 +169,38 @@ bool ReadPageIntoImage(cups_raster_t *ras, const cups_page_header2_t &header, CR
 
     const uint32_t lineBytes = header.cupsBytesPerLine;
     const size_t effWidth = image.GetEffWidth();
-    // A line longer than the stored row is read whole and then cut.
-    std::vector<unsigned char> longLine(lineBytes > effWidth ? lineBytes : 0);
-    const size_t copied = lineBytes < effWidth ? lineBytes : effWidth;
-    uint32_t y = 0;
-    for (; y < header.cupsHeight; ++y) {
-        uint8_t *row = image.GetBits(y);
-        unsigned char *target = longLine.empty() ? row : longLine.data();
-        if (cupsRasterReadPixels(ras, target, lineBytes) == 0)
-            break;
-        if (!longLine.empty())
-            std::memcpy(row, longLine.data(), copied);
-        std::memset(row + copied, 0xFF, effWidth - copied);
+    const uint32_t height = header.cupsHeight;
+    // Rows are stored top down one after the other, so when a line fills a
+    // stored row exactly the whole page is one run of lines.
+    if (lineBytes == effWidth) {
+        ReadLines(ras, image.GetBits(0), lineBytes, height);
+        return true;
     }
-    // A failed read may have left part of a line behind.
-    for (; y < header.cupsHeight; ++y)
-        std::memset(image.GetBits(y), 0xFF, effWidth);
+    // Shorter lines: read a piece of them packed at the start of its rows,
+    // then move each line to its own row, last first so none is overwritten
+    // before it has moved, and whiten the row tails. A checked header never
+    // has lines longer than the stored rows.
+    if (lineBytes > effWidth)
+        return false;
+    const uint32_t perRead = LinesPerRead(lineBytes);
+    for (uint32_t y = 0; y < height;) {
+        const uint32_t count = std::min(perRead, height - y);
+        uint8_t *first = image.GetBits(y);
+        const bool complete = ReadLines(ras, first, lineBytes, count);
+        for (uint32_t i = count; i-- > 0;) {
+            uint8_t *row = first + static_cast<size_t>(i) * effWidth;
+            std::memmove(row, first + static_cast<size_t>(i) * lineBytes, lineBytes);
+            std::memset(row + lineBytes, 0xFF, effWidth - lineBytes);
+        }
+        y += count;
+        if (!complete) {
+            for (; y < height; ++y)
+                std::memset(image.GetBits(y), 0xFF, effWidth);
+        }
+    }
     return true;
 }
 
-}  // namespace
 
 int CCupsInstance::Run(int argc, char **argv)
 {
@@ -262,22 +300,10 @@ int CCupsInstance::Run(int argc, char **argv)
         } else {
             // No image left over from an earlier page may pass for this one.
             g_pRender->image.Destroy();
-            const int total = static_cast<int>(header.cupsBytesPerLine * header.cupsHeight);
-            std::vector<unsigned char> line(header.cupsBytesPerLine);
             CMyBuffer pageBuffer;
-            pageBuffer.SetBufferSize(total);
-            for (unsigned y = 0; y < header.cupsHeight; ++y) {
-                if (cupsRasterReadPixels(ras, line.data(), header.cupsBytesPerLine) == 0)
-                    break;
-                pageBuffer.AddBuffer(line.data(), static_cast<int>(header.cupsBytesPerLine));
-            }
-            // Lines a page cut short never delivered print as white paper.
-            const int filled = pageBuffer.GetBufferLength();
-            if (filled < total)
-                std::memset(pageBuffer.GetBuffer() + filled, 0xFF, static_cast<size_t>(total - filled));
-            line.clear();
-            line.shrink_to_fit();
-
+            pageBuffer.InitBuffer(static_cast<int>(header.cupsBytesPerLine * header.cupsHeight));
+            ReadLines(ras, reinterpret_cast<uint8_t *>(pageBuffer.GetBuffer()), header.cupsBytesPerLine,
+                      header.cupsHeight);
             StartPage(ppd, &header, pageBuffer);
         }
         _cupsLangPrintFilter(stderr, "INFO", "Finished page %d.", Page);

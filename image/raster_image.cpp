@@ -1,12 +1,19 @@
 #include "image/raster_image.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
-#include <new>
 
 bool CRasterImage::Block::Allocate(size_t bytes)
 {
-    owned.reset(new (std::nothrow) uint8_t[bytes > 0 ? bytes : 1]);
+    owned.reset(static_cast<uint8_t *>(std::malloc(bytes > 0 ? bytes : 1)));
+    ptr = owned.get();
+    return ptr != nullptr;
+}
+
+bool CRasterImage::Block::AllocateZeroed(size_t bytes)
+{
+    owned.reset(static_cast<uint8_t *>(std::calloc(bytes > 0 ? bytes : 1, 1)));
     ptr = owned.get();
     return ptr != nullptr;
 }
@@ -133,16 +140,15 @@ uint8_t *CRasterImage::Create(uint32_t width, uint32_t height, uint32_t bpp, uin
     head.biCompression = 0;
     head.biSizeImage = static_cast<uint32_t>(effWidth * height);
 
-    if (!dib.Allocate(GetSize())) {
+    // Palette and rows start cleared so that no stale memory can ever travel
+    // on to a printer through a row an operation does not fully write.
+    if (!dib.AllocateZeroed(GetSize())) {
         SetLastError("CRasterImage::Create can't allocate memory");
         head = tagBITMAPINFOHEADER{head.biSize, 0, 0, 1, 0, 0, 0, head.biXPelsPerMeter, head.biYPelsPerMeter, 0,
                                    head.biClrImportant};
         info.effWidth = 0;
         return nullptr;
     }
-    // Palette and rows start cleared so that no stale memory can ever travel
-    // on to a printer through a row an operation does not fully write.
-    std::memset(dib.get() + sizeof(tagBITMAPINFOHEADER), 0, GetSize() - sizeof(tagBITMAPINFOHEADER));
     selection.Reset();
     alpha.Reset();
     std::memcpy(dib.get(), &head, sizeof(head));

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -184,7 +185,8 @@ private:
     class Block {
     public:
         uint8_t *get() const { return ptr; }
-        bool Allocate(size_t bytes);  // owned, contents undefined; false when memory runs out
+        bool Allocate(size_t bytes);        // owned, contents undefined; false when memory runs out
+        bool AllocateZeroed(size_t bytes);  // owned and all 0; fresh pages cost no clearing pass
         void Borrow(uint8_t *p)
         {
             owned.reset();
@@ -203,7 +205,10 @@ private:
         }
 
     private:
-        std::unique_ptr<uint8_t[]> owned;
+        struct Free {
+            void operator()(uint8_t *p) const { std::free(p); }
+        };
+        std::unique_ptr<uint8_t, Free> owned;
         uint8_t *ptr = nullptr;
     };
 

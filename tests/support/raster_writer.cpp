@@ -57,12 +57,12 @@ void FillRasterHeader(const RasterPage &page, cups_page_header2_t &header)
     header.cupsNumColors = page.bitsPerPixel >= 24 ? (page.bitsPerPixel == 32 ? 4 : 3) : 1;
 }
 
-void WriteRasterFile(const std::string &path, const std::vector<RasterPage> &pages)
+void WriteRasterFile(const std::string &path, const std::vector<RasterPage> &pages, cups_mode_t mode)
 {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0)
         throw std::runtime_error("cannot create " + path);
-    cups_raster_t *ras = cupsRasterOpen(fd, CUPS_RASTER_WRITE);
+    cups_raster_t *ras = cupsRasterOpen(fd, mode);
     if (ras == nullptr) {
         close(fd);
         throw std::runtime_error("cupsRasterOpen failed");

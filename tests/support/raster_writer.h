@@ -31,8 +31,9 @@ RasterPage MakeRasterPage(unsigned width, unsigned height, unsigned bitsPerPixel
 RasterPage MakeRandomRasterPage(unsigned width, unsigned height, unsigned bitsPerPixel, uint32_t seed,
                                 unsigned dpi = 203);
 
-// Writes the pages with cupsRasterOpen(fd, CUPS_RASTER_WRITE); throws on failure.
-void WriteRasterFile(const std::string &path, const std::vector<RasterPage> &pages);
+// Writes the pages with cupsRasterOpen(fd, mode); throws on failure.
+void WriteRasterFile(const std::string &path, const std::vector<RasterPage> &pages,
+                     cups_mode_t mode = CUPS_RASTER_WRITE);
 
 // Fills the header the way a CUPS raster producer would for the page.
 void FillRasterHeader(const RasterPage &page, cups_page_header2_t &header);
