@@ -4,16 +4,34 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define DOTWEAVE_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define DOTWEAVE_ADDRESS_SANITIZER 1
+#endif
+#endif
+
 bool CRasterImage::Block::Allocate(size_t bytes)
 {
-    owned.reset(static_cast<uint8_t *>(std::malloc(bytes > 0 ? bytes : 1)));
+    owned = std::unique_ptr<uint8_t, page_memory::Release>(static_cast<uint8_t *>(std::malloc(bytes > 0 ? bytes : 1)));
     ptr = owned.get();
     return ptr != nullptr;
 }
 
 bool CRasterImage::Block::AllocateZeroed(size_t bytes)
 {
-    owned.reset(static_cast<uint8_t *>(std::calloc(bytes > 0 ? bytes : 1, 1)));
+    owned.reset();
+#ifndef DOTWEAVE_ADDRESS_SANITIZER
+    // The address sanitizer watches malloc'd blocks only, so it keeps them.
+    size_t mapped = 0;
+    if (uint8_t *block = page_memory::MapZeroed(bytes, mapped); block != nullptr) {
+        owned = std::unique_ptr<uint8_t, page_memory::Release>(block, page_memory::Release{mapped});
+        ptr = block;
+        return true;
+    }
+#endif
+    owned = std::unique_ptr<uint8_t, page_memory::Release>(static_cast<uint8_t *>(std::calloc(bytes > 0 ? bytes : 1, 1)));
     ptr = owned.get();
     return ptr != nullptr;
 }

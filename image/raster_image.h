@@ -1,5 +1,7 @@
 #pragma once
 
+#include "image/page_memory.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -205,10 +207,7 @@ private:
         }
 
     private:
-        struct Free {
-            void operator()(uint8_t *p) const { std::free(p); }
-        };
-        std::unique_ptr<uint8_t, Free> owned;
+        std::unique_ptr<uint8_t, page_memory::Release> owned;
         uint8_t *ptr = nullptr;
     };
 

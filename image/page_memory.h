@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Zeroed memory for large page images, mapped from the kernel in 2 MiB
+// aligned runs that may be backed by huge pages and are filled in one call.
+// Touching a fresh image one 4 KiB page at a time costs a fault per page,
+// which on virtual machines outweighs the dithering of the page itself.
+namespace page_memory {
+
+// Blocks of at least this size are worth their own mapping.
+constexpr size_t kMinMappedBytes = size_t{1} << 20;
+
+// A zeroed block of `bytes`, and in `mapped` the length to give Unmap; null
+// when the kernel refuses (the caller then allocates the usual way).
+uint8_t *MapZeroed(size_t bytes, size_t &mapped);
+
+// Owner's deleter for a block from MapZeroed (mapped > 0) or from malloc.
+struct Release {
+    size_t mapped = 0;
+    void operator()(uint8_t *block) const;
+};
+
+}  // namespace page_memory
