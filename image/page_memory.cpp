@@ -9,6 +9,7 @@ namespace page_memory {
 
 namespace {
 constexpr size_t kHugePage = size_t{2} << 20;
+constexpr size_t kSmallPage = 4096;
 }
 
 uint8_t *MapZeroed(size_t bytes, size_t &mapped)
@@ -16,7 +17,9 @@ uint8_t *MapZeroed(size_t bytes, size_t &mapped)
     mapped = 0;
     if (bytes < kMinMappedBytes || bytes > SIZE_MAX - 2 * kHugePage)
         return nullptr;
-    const size_t length = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    // Whole small pages only: a block never holds more memory than it needs.
+    // Huge pages back the whole 2 MiB runs inside it.
+    const size_t length = (bytes + kSmallPage - 1) / kSmallPage * kSmallPage;
     // Map one huge page more than needed and trim, so the block starts on a
     // huge-page boundary.
     void *raw = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);

@@ -3,10 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 
-// Zeroed memory for large page images, mapped from the kernel in 2 MiB
-// aligned runs that may be backed by huge pages and are filled in one call.
-// Touching a fresh image one 4 KiB page at a time costs a fault per page,
-// which on virtual machines outweighs the dithering of the page itself.
+// Zeroed memory for large page images: a mapping of its own that starts on a
+// 2 MiB boundary, so its whole 2 MiB runs may be backed by huge pages, and
+// that is filled in one call. Touching a fresh image one 4 KiB page at a time
+// costs a fault per page, which on virtual machines outweighs dithering it.
 namespace page_memory {
 
 // Blocks of at least this size are worth their own mapping.

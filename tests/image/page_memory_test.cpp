@@ -1,5 +1,6 @@
-// Large page images live in their own zeroed, huge-page aligned mappings;
-// everything smaller, and a refused mapping, falls back to the heap.
+// Large page images live in their own zeroed, huge-page aligned mappings that
+// hold no more small pages than they need; everything smaller, and a refused
+// mapping, falls back to the heap.
 #include "image/page_memory.h"
 #include "image/raster_image.h"
 
@@ -25,10 +26,10 @@ TEST(PageMemory, LargeBlocksAreAlignedZeroedWritableAndUnmappedOnRelease)
     const struct {
         size_t bytes, mapped;
     } cases[] = {
-        {page_memory::kMinMappedBytes, kTwoMiB},
+        {page_memory::kMinMappedBytes, page_memory::kMinMappedBytes},
         {kTwoMiB, kTwoMiB},
-        {kTwoMiB + 1, 2 * kTwoMiB},
-        {5 * kTwoMiB + 3, 6 * kTwoMiB},
+        {kTwoMiB + 1, kTwoMiB + 4096},
+        {5 * kTwoMiB + 4095, 5 * kTwoMiB + 4096},
     };
     for (const auto &c : cases) {
         size_t mapped = 0;
