@@ -17,9 +17,14 @@ uint8_t *MapZeroed(size_t bytes, size_t &mapped)
     mapped = 0;
     if (bytes < kMinMappedBytes || bytes > SIZE_MAX - 2 * kHugePage)
         return nullptr;
-    // Whole small pages only: a block never holds more memory than it needs.
-    // Huge pages back the whole 2 MiB runs inside it.
-    const size_t length = (bytes + kSmallPage - 1) / kSmallPage * kSmallPage;
+    // Huge pages back the whole 2 MiB runs of the block and small pages the
+    // rest. Filling a huge page costs far less than filling its 512 small
+    // ones, so the last run is a whole huge page too when the part left unused
+    // stays within a quarter of the block.
+    size_t length = (bytes + kSmallPage - 1) / kSmallPage * kSmallPage;
+    const size_t wholeHugePages = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    if (wholeHugePages - bytes <= bytes / 4)
+        length = wholeHugePages;
     // Map one huge page more than needed and trim, so the block starts on a
     // huge-page boundary.
     void *raw = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);

@@ -1,6 +1,6 @@
 // Large page images live in their own zeroed, huge-page aligned mappings that
-// hold no more small pages than they need; everything smaller, and a refused
-// mapping, falls back to the heap.
+// waste little memory; everything smaller, and a refused mapping, falls back
+// to the heap.
 #include "image/page_memory.h"
 #include "image/raster_image.h"
 
@@ -26,10 +26,15 @@ TEST(PageMemory, LargeBlocksAreAlignedZeroedWritableAndUnmappedOnRelease)
     const struct {
         size_t bytes, mapped;
     } cases[] = {
+        // Small pages past the last whole huge page, while rounding up to
+        // one would leave more than a quarter of the block unused.
         {page_memory::kMinMappedBytes, page_memory::kMinMappedBytes},
-        {kTwoMiB, kTwoMiB},
         {kTwoMiB + 1, kTwoMiB + 4096},
-        {5 * kTwoMiB + 4095, 5 * kTwoMiB + 4096},
+        {3 * kTwoMiB + 4095, 3 * kTwoMiB + 4096},
+        // A whole last huge page when that wastes a quarter of the block or less.
+        {kTwoMiB, kTwoMiB},
+        {kTwoMiB * 17 / 10, 2 * kTwoMiB},
+        {4 * kTwoMiB + 3, 5 * kTwoMiB},
     };
     for (const auto &c : cases) {
         size_t mapped = 0;
