@@ -1,0 +1,121 @@
+#include "app/app_system.h"
+
+#include "app/file_device.h"
+#include "app/printer_driver.h"
+#include "app/serial_device.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <grp.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string OptionValue(int numOptions, cups_option_t *options, const char *name, const char *fallback = "")
+{
+    const char *value = cupsGetOption(name, numOptions, options);
+    return value != nullptr ? value : fallback;
+}
+
+pappl_loglevel_t LogLevel(const std::string &name)
+{
+    if (name == "debug")
+        return PAPPL_LOGLEVEL_DEBUG;
+    if (name == "info")
+        return PAPPL_LOGLEVEL_INFO;
+    if (name == "error")
+        return PAPPL_LOGLEVEL_ERROR;
+    if (name == "fatal")
+        return PAPPL_LOGLEVEL_FATAL;
+    return PAPPL_LOGLEVEL_WARN;
+}
+
+std::string DefaultStateFile()
+{
+    const char *home = std::getenv("HOME");
+    if (home == nullptr || *home == '\0')
+        return "/var/lib/dotweave-app/dotweave-app.state";
+    return std::string(home) + "/.dotweave-app.conf";
+}
+
+// The printing administrators' group where it exists, else the
+// administrators' group.
+std::string DefaultAdminGroup()
+{
+    for (const char *name : {"lpadmin", "sudo", "wheel"})
+        if (getgrnam(name) != nullptr)
+            return name;
+    return "root";
+}
+
+// PAPPL keeps the state file name for the save callback for the life of
+// the process.
+std::string g_stateFile;
+
+bool SaveState(pappl_system_t *system, void *)
+{
+    return papplSystemSaveState(system, g_stateFile.c_str());
+}
+
+// The driver list must outlive the system.
+std::vector<pappl_pr_driver_t> g_drivers;
+
+}  // namespace
+
+pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void *)
+{
+    const std::string listen = OptionValue(numOptions, options, "listen-hostname", "localhost");
+    const bool network = listen != "localhost" && listen != "127.0.0.1" && listen != "::1";
+    const std::string portText = OptionValue(numOptions, options, "server-port", "0");
+    char *end = nullptr;
+    const long port = std::strtol(portText.c_str(), &end, 10);
+    if (end == nullptr || *end != '\0' || port < 0 || port > 65535) {
+        std::fprintf(stderr, "dotweave-app: bad server-port '%s'.\n", portText.c_str());
+        return nullptr;
+    }
+    const std::string logFile = OptionValue(numOptions, options, "log-file", "-");
+    const std::string spool = OptionValue(numOptions, options, "spool-directory");
+    // On the network, administration needs a login; on this machine alone
+    // the machine's own users are trusted, as PAPPL does.
+    const std::string authService = network ? OptionValue(numOptions, options, "auth-service", "login") : "";
+
+    pappl_soptions_t soptions = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG;
+    // TLS protects passwords on the network; on the loopback interface there
+    // is nothing to protect and no certificate to trust.
+    if (network)
+        soptions |= PAPPL_SOPTIONS_WEB_REMOTE;
+    else
+        soptions |= PAPPL_SOPTIONS_NO_TLS;
+
+    pappl_system_t *system = papplSystemCreate(soptions, "dotweave", static_cast<int>(port), "_print,_universal",
+                                               spool.empty() ? nullptr : spool.c_str(), logFile.c_str(),
+                                               LogLevel(OptionValue(numOptions, options, "log-level", "warn")),
+                                               authService.empty() ? nullptr : authService.c_str(), false);
+    if (system == nullptr)
+        return nullptr;
+    // The project's schemes must join PAPPL's own: PAPPL sets up its schemes
+    // only while it has none, the first time a device address is checked.
+    papplDeviceIsSupported("socket://localhost");
+    AddSerialScheme();
+    AddJobFileScheme();
+
+    if (network) {
+        papplSystemSetAdminGroup(system, OptionValue(numOptions, options, "admin-group", DefaultAdminGroup().c_str()).c_str());
+        papplSystemAddListeners(system, listen == "*" ? nullptr : listen.c_str());
+    } else {
+        papplSystemSetHostName(system, "localhost");
+        papplSystemAddListeners(system, "localhost");
+    }
+
+    g_drivers = PapplDrivers();
+    papplSystemSetPrinterDrivers(system, static_cast<int>(g_drivers.size()), g_drivers.data(), MatchDriver,
+                                 SetUpPrinter, DescribeDriver, nullptr);
+    papplSystemSetFooterHTML(system, "dotweave printer application");
+
+    g_stateFile = OptionValue(numOptions, options, "state-file", DefaultStateFile().c_str());
+    papplSystemLoadState(system, g_stateFile.c_str());
+    papplSystemSetSaveCallback(system, SaveState, nullptr);
+    return system;
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <pappl/pappl.h>
+
+// Creates the server from the "server" sub-command's -o options:
+//   server-port, listen-hostname (default localhost; "*" serves every
+//   network interface and then asks for a login for administration),
+//   auth-service (PAM service, default "login"), admin-group,
+//   log-file, log-level, spool-directory, state-file.
+pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void *data);

@@ -1,0 +1,65 @@
+#include "app/driver_table.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr const char *kLabelMedia[] = {
+    "om_40x30mm_40x30mm",   "om_50x30mm_50x30mm",     "om_57x32mm_57x32mm",       "om_60x40mm_60x40mm",
+    "om_100x50mm_100x50mm", "om_100x100mm_100x100mm", "om_small-photo_100x150mm", "na_index-4x6_4x6in",
+};
+constexpr const char *kReceiptMedia[] = {
+    "om_58x100mm_58x100mm", "om_58x210mm_58x210mm", "om_58x297mm_58x297mm",
+    "om_80x100mm_80x100mm", "om_80x210mm_80x210mm", "om_80x297mm_80x297mm",
+};
+constexpr const char *kMobileMedia[] = {
+    "om_58x210mm_58x210mm",   "om_80x210mm_80x210mm",     "om_112x210mm_112x210mm",
+    "om_50x30mm_50x30mm",     "om_57x32mm_57x32mm",       "om_60x40mm_60x40mm",
+    "om_100x50mm_100x50mm",   "om_small-photo_100x150mm", "na_index-4x6_4x6in",
+};
+constexpr const char *kPocketMedia[] = {
+    "om_57x30mm_57x30mm", "om_57x50mm_57x50mm", "om_57x100mm_57x100mm",
+    "om_57x150mm_57x150mm", "om_57x297mm_57x297mm",
+};
+
+// Receipt and mobile rolls: the PPDs give 58 mm rolls 5 mm margins and wider
+// rolls 3.95 mm. PAPPL keeps one margin per driver, so the wider one is used:
+// nothing is placed outside the head of any roll.
+constexpr int kRollMargin = 500;
+
+constexpr DriverRow kDrivers[] = {
+    {"tspl_203dpi", "TSPL Label 203dpi", 20, "TSPL", 203, kLabelMedia, "om_small-photo_100x150mm", 0, "custom_min_10x10mm", "custom_max_108x1000mm",
+     MediaSet::Label, false, false, false, false},
+    {"tspl_300dpi", "TSPL Label 300dpi", 20, "TSPL", 300, kLabelMedia, "om_small-photo_100x150mm", 0, "custom_min_10x10mm", "custom_max_106x1000mm",
+     MediaSet::Label, false, false, false, false},
+    {"escpos_203dpi", "ESC/POS Receipt 203dpi", 21, "ESC/POS", 203, kReceiptMedia, "om_80x210mm_80x210mm",
+     kRollMargin, "custom_min_58x20mm", "custom_max_80x3000mm",
+     MediaSet::Receipt, true, false, true, false},
+    {"cpcl_203dpi", "CPCL Mobile 203dpi", 22, "CPCL", 203, kMobileMedia, "om_58x210mm_58x210mm", kRollMargin, "custom_min_25x10mm", "custom_max_112x3000mm",
+     MediaSet::Mobile, true, false, false, false},
+    {"paperang_203dpi", "Paperang 203dpi", 23, "Paperang", 203, kPocketMedia, "om_57x100mm_57x100mm", 450, "custom_min_57x10mm", "custom_max_57x3000mm",
+     MediaSet::Pocket, true, true, false, false},
+    {"paperang_300dpi", "Paperang 300dpi", 23, "Paperang", 300, kPocketMedia, "om_57x100mm_57x100mm", 412, "custom_min_57x10mm", "custom_max_57x3000mm",
+     MediaSet::Pocket, true, true, false, false},
+    {"peripage_203dpi", "PeriPage 203dpi", 24, "PeriPage", 203, kPocketMedia, "om_57x100mm_57x100mm", 450, "custom_min_57x10mm", "custom_max_57x3000mm",
+     MediaSet::Pocket, true, true, false, true},
+    {"peripage_300dpi", "PeriPage 300dpi", 24, "PeriPage", 300, kPocketMedia, "om_57x100mm_57x100mm", 412, "custom_min_57x10mm", "custom_max_57x3000mm",
+     MediaSet::Pocket, true, true, false, true},
+};
+
+}  // namespace
+
+std::span<const DriverRow> DriverTable()
+{
+    return kDrivers;
+}
+
+const DriverRow *FindDriver(const char *name)
+{
+    if (name == nullptr)
+        return nullptr;
+    for (const DriverRow &row : kDrivers)
+        if (std::strcmp(row.name, name) == 0)
+            return &row;
+    return nullptr;
+}

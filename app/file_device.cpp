@@ -1,0 +1,117 @@
+#include "app/file_device.h"
+
+#include <pappl/pappl.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char kPrefix[] = "jobfile:";
+constexpr int kMaxFiles = 1000000;
+
+struct JobFile {
+    int fd = -1;
+    std::string partName;
+    std::string finalName;
+};
+
+std::string FileName(const std::string &folder, int number)
+{
+    char name[32];
+    std::snprintf(name, sizeof(name), "/job-%05d.prn", number);
+    return folder + name;
+}
+
+bool OpenFile(pappl_device_t *device, const char *uri, const char *)
+{
+    const std::optional<std::string> folder = ParseJobFileUri(uri);
+    if (!folder) {
+        papplDeviceError(device, "Bad job file address '%s'.", uri);
+        return false;
+    }
+    // The first number whose file and part file are both free; claiming the
+    // part file with O_EXCL keeps two devices off the same number.
+    for (int number = 1; number < kMaxFiles; ++number) {
+        const std::string finalName = FileName(*folder, number);
+        struct stat existing{};
+        if (stat(finalName.c_str(), &existing) == 0)
+            continue;
+        const std::string partName = finalName + ".part";
+        const int fd = open(partName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            papplDeviceError(device, "Unable to create '%s': %s", partName.c_str(), std::strerror(errno));
+            return false;
+        }
+        papplDeviceSetData(device, new JobFile{fd, partName, finalName});
+        return true;
+    }
+    papplDeviceError(device, "No free job file name in '%s'.", folder->c_str());
+    return false;
+}
+
+void CloseFile(pappl_device_t *device)
+{
+    auto *file = static_cast<JobFile *>(papplDeviceGetData(device));
+    if (file == nullptr)
+        return;
+    close(file->fd);
+    rename(file->partName.c_str(), file->finalName.c_str());
+    delete file;
+    papplDeviceSetData(device, nullptr);
+}
+
+ssize_t ReadFile(pappl_device_t *, void *, size_t)
+{
+    return 0;
+}
+
+ssize_t WriteFile(pappl_device_t *device, const void *buffer, size_t bytes)
+{
+    auto *file = static_cast<JobFile *>(papplDeviceGetData(device));
+    if (file == nullptr)
+        return -1;
+    const char *next = static_cast<const char *>(buffer);
+    size_t left = bytes;
+    while (left > 0) {
+        const ssize_t written = write(file->fd, next, left);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            papplDeviceError(device, "Unable to write '%s': %s", file->partName.c_str(), std::strerror(errno));
+            return -1;
+        }
+        next += written;
+        left -= static_cast<size_t>(written);
+    }
+    return static_cast<ssize_t>(bytes);
+}
+
+}  // namespace
+
+std::optional<std::string> ParseJobFileUri(const char *uri)
+{
+    if (uri == nullptr || std::strncmp(uri, kPrefix, sizeof(kPrefix) - 1) != 0)
+        return std::nullopt;
+    std::string folder = uri + sizeof(kPrefix) - 1;
+    // "jobfile:///folder" and "jobfile:/folder" name the same folder.
+    if (folder.rfind("//", 0) == 0)
+        folder.erase(0, 2);
+    if (folder.empty() || folder[0] != '/' || folder.find('?') != std::string::npos)
+        return std::nullopt;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder;
+}
+
+void AddJobFileScheme()
+{
+    papplDeviceAddScheme("jobfile", PAPPL_DEVTYPE_FILE, nullptr, OpenFile, CloseFile, ReadFile, WriteFile, nullptr,
+                         nullptr);
+}

@@ -1,0 +1,31 @@
+#include "app/job_output.h"
+
+#include <syslog.h>
+
+bool PapplJobOutput::Write(const void *data, size_t size)
+{
+    if (papplDeviceWrite(device, data, size) < 0) {
+        Error("Unable to send the page to the printer.");
+        return false;
+    }
+    written += size;
+    return true;
+}
+
+void PapplJobOutput::Error(const char *message)
+{
+    papplJobSetMessage(job, "%s", message);
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", message);
+}
+
+void PapplJobOutput::Log(int priority, const char *line)
+{
+    pappl_loglevel_t level = PAPPL_LOGLEVEL_DEBUG;
+    if (priority <= LOG_ERR)
+        level = PAPPL_LOGLEVEL_ERROR;
+    else if (priority == LOG_WARNING)
+        level = PAPPL_LOGLEVEL_WARN;
+    else if (priority <= LOG_INFO)
+        level = PAPPL_LOGLEVEL_INFO;
+    papplLogJob(job, level, "%s", line);
+}

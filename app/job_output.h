@@ -1,0 +1,23 @@
+#pragma once
+
+#include "app/engine_adapter.h"
+
+#include <pappl/pappl.h>
+
+// A job's output: printer bytes to the PAPPL device, errors to the job's
+// state message and log, engine log lines to the job log.
+class PapplJobOutput final : public IJobOutput {
+public:
+    PapplJobOutput(pappl_job_t *job, pappl_device_t *device) : job(job), device(device) {}
+
+    bool Write(const void *data, size_t size) override;
+    void Error(const char *message) override;
+    void Log(int priority, const char *line) override;
+
+    size_t BytesWritten() const { return written; }
+
+private:
+    pappl_job_t *job;
+    pappl_device_t *device;
+    size_t written = 0;
+};

@@ -1,0 +1,13 @@
+#include "app/app_system.h"
+#include "app/printer_driver.h"
+
+#include <pappl/pappl.h>
+
+#include <vector>
+
+int main(int argc, char *argv[])
+{
+    std::vector<pappl_pr_driver_t> drivers = PapplDrivers();
+    return papplMainloop(argc, argv, "1.0.0", nullptr, static_cast<int>(drivers.size()), drivers.data(), MatchDriver,
+                         DescribeDriver, nullptr, nullptr, CreateSystem, nullptr, nullptr);
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <pappl/pappl.h>
+
+#include <vector>
+
+// The drivers as PAPPL lists them, one per printer description.
+std::vector<pappl_pr_driver_t> PapplDrivers();
+
+// Describes a driver's printer to PAPPL: media, resolution, darkness,
+// speed, the vendor attributes and the raster callbacks.
+bool DescribeDriver(pappl_system_t *system, const char *driverName, const char *deviceUri, const char *deviceId,
+                    pappl_pr_driver_data_t *data, ipp_t **attributes, void *context);
+
+// Picks a driver for a printer found on USB from its IEEE-1284 device ID.
+const char *MatchDriver(const char *deviceInfo, const char *deviceUri, const char *deviceId, void *context);
+
+// Sets up a newly created printer: its supplies.
+void SetUpPrinter(pappl_printer_t *printer, void *context);

@@ -1,0 +1,109 @@
+#include "app/raster_callbacks.h"
+
+#include "app/driver_table.h"
+#include "app/engine_adapter.h"
+#include "app/job_output.h"
+#include "app/job_settings.h"
+
+#include <memory>
+#include <new>
+#include <string>
+
+namespace {
+
+struct JobContext {
+    JobContext(pappl_job_t *job, pappl_device_t *device, int modelNumber)
+        : output(job, device), engine(modelNumber, output)
+    {
+    }
+    PapplJobOutput output;
+    EngineJob engine;
+};
+
+JobContext *Context(pappl_job_t *job)
+{
+    return static_cast<JobContext *>(papplJobGetData(job));
+}
+
+JobRequest RequestOf(const pappl_pr_options_t &options)
+{
+    JobRequest request;
+    request.mediaType = options.media.type;
+    request.mediaTracking = options.media.tracking;
+    request.topOffset = options.media.top_offset;
+    request.leftOffset = options.media.left_offset;
+    request.printDarkness = options.print_darkness;
+    request.darknessConfigured = options.darkness_configured;
+    request.printSpeed = options.print_speed;
+    request.colorMode = options.print_color_mode;
+    request.orientation = options.orientation_requested;
+    for (int i = 0; i < options.num_vendor; ++i)
+        request.vendor.emplace_back(options.vendor[i].name, options.vendor[i].value);
+    return request;
+}
+
+}  // namespace
+
+bool StartRasterJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device)
+{
+    const DriverRow *row = FindDriver(papplPrinterGetDriverName(papplJobGetPrinter(job)));
+    if (row == nullptr) {
+        papplJobSetMessage(job, "The printer's driver is unknown.");
+        return false;
+    }
+    SettingPairs settings;
+    std::string error;
+    if (!MapJobSettings(*row, RequestOf(*options), settings, error)) {
+        papplJobSetMessage(job, "%s", error.c_str());
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", error.c_str());
+        return false;
+    }
+    std::string summary;
+    for (const auto &[keyword, choice] : settings)
+        summary += " " + keyword + "=" + choice;
+    papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "Settings:%s", summary.c_str());
+
+    std::unique_ptr<JobContext> context(new (std::nothrow) JobContext(job, device, row->modelNumber));
+    if (context == nullptr || !context->engine.Start(settings))
+        return false;
+    papplJobSetData(job, context.release());
+    return true;
+}
+
+bool StartRasterPage(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *, unsigned)
+{
+    JobContext *context = Context(job);
+    return context != nullptr && context->engine.BeginPage(options->header);
+}
+
+bool WriteRasterLine(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *, unsigned y,
+                     const unsigned char *line)
+{
+    JobContext *context = Context(job);
+    return context != nullptr && context->engine.WriteLine(y, line, options->header.cupsBytesPerLine);
+}
+
+bool EndRasterPage(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *device, unsigned)
+{
+    JobContext *context = Context(job);
+    if (context == nullptr)
+        return false;
+    // A job cancelled inside a page still gets that page whole, so the
+    // printer is left at a page boundary.
+    if (papplJobIsCanceled(job))
+        context->engine.Cancel();
+    const bool printed = context->engine.EndPage();
+    papplDeviceFlush(device);
+    return printed;
+}
+
+bool EndRasterJob(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *device)
+{
+    std::unique_ptr<JobContext> context(Context(job));
+    papplJobSetData(job, nullptr);
+    if (context == nullptr)
+        return false;
+    const bool printed = context->engine.Finish();
+    papplDeviceFlush(device);
+    return printed;
+}
