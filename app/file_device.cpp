@@ -15,6 +15,7 @@ constexpr const char kPrefix[] = "jobfile:";
 constexpr int kMaxFiles = 1000000;
 
 struct JobFile {
+    std::string folder;
     int fd = -1;
     std::string partName;
     std::string finalName;
@@ -27,17 +28,12 @@ std::string FileName(const std::string &folder, int number)
     return folder + name;
 }
 
-bool OpenFile(pappl_device_t *device, const char *uri, const char *)
+// Claims the first number whose file and part file are both free; O_EXCL on
+// the part file keeps two printers on one folder off the same number.
+bool StartFile(pappl_device_t *device, JobFile &file)
 {
-    const std::optional<std::string> folder = ParseJobFileUri(uri);
-    if (!folder) {
-        papplDeviceError(device, "Bad job file address '%s'.", uri);
-        return false;
-    }
-    // The first number whose file and part file are both free; claiming the
-    // part file with O_EXCL keeps two devices off the same number.
     for (int number = 1; number < kMaxFiles; ++number) {
-        const std::string finalName = FileName(*folder, number);
+        const std::string finalName = FileName(file.folder, number);
         struct stat existing{};
         if (stat(finalName.c_str(), &existing) == 0)
             continue;
@@ -49,11 +45,38 @@ bool OpenFile(pappl_device_t *device, const char *uri, const char *)
             papplDeviceError(device, "Unable to create '%s': %s", partName.c_str(), std::strerror(errno));
             return false;
         }
-        papplDeviceSetData(device, new JobFile{fd, partName, finalName});
+        file.fd = fd;
+        file.partName = partName;
+        file.finalName = finalName;
         return true;
     }
-    papplDeviceError(device, "No free job file name in '%s'.", folder->c_str());
+    papplDeviceError(device, "No free job file name in '%s'.", file.folder.c_str());
     return false;
+}
+
+void EndFile(JobFile &file)
+{
+    if (file.fd < 0)
+        return;
+    close(file.fd);
+    rename(file.partName.c_str(), file.finalName.c_str());
+    file.fd = -1;
+}
+
+bool OpenFile(pappl_device_t *device, const char *uri, const char *)
+{
+    const std::optional<std::string> folder = ParseJobFileUri(uri);
+    struct stat info{};
+    if (!folder || stat(folder->c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        papplDeviceError(device, "'%s' does not name an existing folder.", uri);
+        return false;
+    }
+    // PAPPL's device data is a plain pointer: the device owns the record
+    // until its close callback.
+    auto *file = new JobFile;
+    file->folder = *folder;
+    papplDeviceSetData(device, file);
+    return true;
 }
 
 void CloseFile(pappl_device_t *device)
@@ -61,8 +84,7 @@ void CloseFile(pappl_device_t *device)
     auto *file = static_cast<JobFile *>(papplDeviceGetData(device));
     if (file == nullptr)
         return;
-    close(file->fd);
-    rename(file->partName.c_str(), file->finalName.c_str());
+    EndFile(*file);
     delete file;
     papplDeviceSetData(device, nullptr);
 }
@@ -75,7 +97,7 @@ ssize_t ReadFile(pappl_device_t *, void *, size_t)
 ssize_t WriteFile(pappl_device_t *device, const void *buffer, size_t bytes)
 {
     auto *file = static_cast<JobFile *>(papplDeviceGetData(device));
-    if (file == nullptr)
+    if (file == nullptr || (file->fd < 0 && !StartFile(device, *file)))
         return -1;
     const char *next = static_cast<const char *>(buffer);
     size_t left = bytes;
@@ -114,4 +136,12 @@ void AddJobFileScheme()
 {
     papplDeviceAddScheme("jobfile", PAPPL_DEVTYPE_FILE, nullptr, OpenFile, CloseFile, ReadFile, WriteFile, nullptr,
                          nullptr);
+}
+
+void EndJobFile(pappl_printer_t *printer, pappl_device_t *device)
+{
+    if (!ParseJobFileUri(papplPrinterGetDeviceURI(printer)))
+        return;
+    if (auto *file = static_cast<JobFile *>(papplDeviceGetData(device)); file != nullptr)
+        EndFile(*file);
 }

@@ -1,13 +1,20 @@
 #pragma once
 
+#include <pappl/pappl.h>
+
 #include <optional>
 #include <string>
 
-// A device that writes each time it is opened to a new file in a folder:
+// A device that writes each job to a new file in a folder:
 // "jobfile:/var/tmp/labels" gives /var/tmp/labels/job-00001.prn, then
-// job-00002.prn. A file is written as NAME.part and renamed when the
-// device closes, so a file with the final name is complete. For trying
-// the application without a printer, and for tests.
+// job-00002.prn. A file is written as NAME.part and renamed when its job
+// ends, so a file with the final name is complete. For trying the
+// application without a printer, and for tests.
 std::optional<std::string> ParseJobFileUri(const char *uri);
 
 void AddJobFileScheme();
+
+// Ends the current file of a job-file device; the next byte written starts
+// the next file. PAPPL keeps a device open from one queued job to the next,
+// so only the job knows where its bytes end. Does nothing for other devices.
+void EndJobFile(pappl_printer_t *printer, pappl_device_t *device);

@@ -2,6 +2,7 @@
 
 #include "app/driver_table.h"
 #include "app/engine_adapter.h"
+#include "app/file_device.h"
 #include "app/job_output.h"
 #include "app/job_settings.h"
 
@@ -105,5 +106,6 @@ bool EndRasterJob(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *device
         return false;
     const bool printed = context->engine.Finish();
     papplDeviceFlush(device);
+    EndJobFile(papplJobGetPrinter(job), device);
     return printed;
 }

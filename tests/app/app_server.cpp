@@ -1,0 +1,306 @@
+#include "app_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstdio>
+#include <filesystem>
+#include <stdexcept>
+#include <thread>
+
+#ifndef DOTWEAVE_APP_PATH
+#error "DOTWEAVE_APP_PATH must name the built dotweave-app"
+#endif
+
+namespace {
+
+int FreePort()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
+        if (fd >= 0)
+            close(fd);
+        throw std::runtime_error("no free port");
+    }
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+pid_t Spawn(const std::vector<std::string> &args, const std::string &home, const std::string &outputPath)
+{
+    const pid_t child = fork();
+    if (child != 0)
+        return child;
+    setenv("HOME", home.c_str(), 1);
+    setenv("TMPDIR", home.c_str(), 1);
+    std::FILE *out = std::freopen(outputPath.c_str(), "w", stdout);
+    if (out == nullptr || dup2(fileno(stdout), 2) < 0)
+        _exit(127);
+    std::freopen("/dev/null", "r", stdin);
+    std::vector<char *> argv;
+    for (const std::string &arg : args)
+        argv.push_back(const_cast<char *>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+}
+
+int WaitExit(pid_t child)
+{
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0)
+        if (errno != EINTR)
+            return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Uniquely()
+{
+    static std::atomic<int> counter{0};
+    return std::to_string(getpid()) + "-" + std::to_string(++counter);
+}
+
+http_t *Connect(int port)
+{
+    return httpConnect2("127.0.0.1", port, nullptr, AF_INET, HTTP_ENCRYPTION_NEVER, 1, 10000, nullptr);
+}
+
+ipp_t *JobRequest(ipp_op_t op, const std::string &uri, int jobId)
+{
+    ipp_t *request = ippNewRequest(op);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, "tester");
+    return request;
+}
+
+// Numbers as integers, true and false as booleans, {...} as collections,
+// anything else as a keyword: libcups guesses names for attributes it does
+// not know, and vendor attributes are keywords.
+void AddJobAttribute(ipp_t *request, const char *name, const char *value)
+{
+    const std::string text = value;
+    if (!text.empty() && text[0] == '{') {
+        cupsEncodeOption(request, IPP_TAG_JOB, name, value);
+        return;
+    }
+    if (text == "true" || text == "false") {
+        ippAddBoolean(request, IPP_TAG_JOB, name, text == "true");
+        return;
+    }
+    char *end = nullptr;
+    const long number = std::strtol(value, &end, 10);
+    if (!text.empty() && end != nullptr && *end == '\0') {
+        const bool isEnum = std::string(name) == "orientation-requested";
+        ippAddInteger(request, IPP_TAG_JOB, isEnum ? IPP_TAG_ENUM : IPP_TAG_INTEGER, name, static_cast<int>(number));
+        return;
+    }
+    ippAddString(request, IPP_TAG_JOB, IPP_TAG_KEYWORD, name, nullptr, value);
+}
+
+}  // namespace
+
+AppServer::AppServer(std::vector<std::string> extraOptions) : extra(std::move(extraOptions))
+{
+    // The control socket is named after the program: a link of its own name
+    // keeps servers of parallel tests apart.
+    program = dir.File("dwapp-" + Uniquely());
+    std::filesystem::create_symlink(DOTWEAVE_APP_PATH, program);
+    std::filesystem::create_directory(dir.File("spool"));
+    port = FreePort();
+    Start();
+}
+
+AppServer::~AppServer()
+{
+    Stop();
+}
+
+void AppServer::Start()
+{
+    std::vector<std::string> args = {program, "server", "-o", "server-port=" + std::to_string(port),
+                                     "-o", "log-file=" + dir.File("server.log"), "-o", "log-level=debug",
+                                     "-o", "spool-directory=" + dir.File("spool"),
+                                     "-o", "state-file=" + dir.File("state")};
+    for (const std::string &option : extra) {
+        args.push_back("-o");
+        args.push_back(option);
+    }
+    pid = Spawn(args, dir.path(), dir.File("server.out"));
+    // Ready once it answers IPP on its port.
+    for (int i = 0; i < 200; ++i) {
+        if (http_t *http = Connect(port); http != nullptr) {
+            ipp_t *request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+            const std::string uri = "ipp://localhost:" + std::to_string(port) + "/ipp/system";
+            ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "system-uri", nullptr, uri.c_str());
+            ipp_t *response = cupsDoRequest(http, request, "/ipp/system");
+            ippDelete(response);
+            httpClose(http);
+            if (response != nullptr)
+                return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    throw std::runtime_error("dotweave-app server did not start: " + ReadFileBytes(dir.File("server.out")));
+}
+
+void AppServer::Stop()
+{
+    if (pid <= 0)
+        return;
+    kill(pid, SIGTERM);
+    for (int i = 0; i < 200; ++i) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            pid = -1;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    pid = -1;
+}
+
+std::string AppServer::PrinterUri(const std::string &printer) const
+{
+    return "ipp://localhost:" + std::to_string(port) + "/ipp/print/" + printer;
+}
+
+std::string AppServer::Log() const
+{
+    return ReadFileBytes(dir.File("server.log"));
+}
+
+int AppServer::Run(const std::vector<std::string> &args, std::string *output) const
+{
+    std::vector<std::string> full = {program};
+    full.insert(full.end(), args.begin(), args.end());
+    const std::string outputPath = dir.File("command-" + Uniquely() + ".out");
+    const int status = WaitExit(Spawn(full, dir.path(), outputPath));
+    if (output != nullptr)
+        *output = ReadFileBytes(outputPath);
+    std::filesystem::remove(outputPath);
+    return status;
+}
+
+void AppServer::AddPrinter(const std::string &name, const std::string &driver, const std::string &deviceUri) const
+{
+    std::string output;
+    if (Run({"add", "-d", name, "-m", driver, "-v", deviceUri}, &output) != 0)
+        throw std::runtime_error("cannot add printer " + name + ": " + output);
+}
+
+int AppServer::Print(const std::string &printer, const std::string &file, const std::string &format,
+                     const std::string &attributes, std::string *status) const
+{
+    http_t *http = Connect(port);
+    if (http == nullptr)
+        return 0;
+    const std::string uri = PrinterUri(printer);
+    ipp_t *request = ippNewRequest(IPP_OP_PRINT_JOB);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, "tester");
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr, format.c_str());
+    cups_option_t *options = nullptr;
+    const int count = cupsParseOptions(attributes.c_str(), 0, &options);
+    for (int i = 0; i < count; ++i)
+        AddJobAttribute(request, options[i].name, options[i].value);
+    cupsFreeOptions(count, options);
+    ipp_t *response = cupsDoFileRequest(http, request, ("/ipp/print/" + printer).c_str(), file.c_str());
+    int jobId = 0;
+    if (status != nullptr)
+        *status = ippErrorString(cupsLastError()) + std::string(" ") + cupsLastErrorString();
+    if (response != nullptr && ippGetStatusCode(response) <= IPP_STATUS_OK_EVENTS_COMPLETE)
+        jobId = ippGetInteger(ippFindAttribute(response, "job-id", IPP_TAG_INTEGER), 0);
+    ippDelete(response);
+    httpClose(http);
+    return jobId;
+}
+
+ipp_jstate_t AppServer::WaitForJob(const std::string &printer, int jobId, int seconds) const
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (http_t *http = Connect(port); http != nullptr) {
+            ipp_t *response = cupsDoRequest(http, JobRequest(IPP_OP_GET_JOB_ATTRIBUTES, PrinterUri(printer), jobId),
+                                            ("/ipp/print/" + printer).c_str());
+            const auto state =
+                static_cast<ipp_jstate_t>(ippGetInteger(ippFindAttribute(response, "job-state", IPP_TAG_ENUM), 0));
+            ippDelete(response);
+            httpClose(http);
+            if (state >= IPP_JSTATE_STOPPED)
+                return state;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return static_cast<ipp_jstate_t>(0);
+}
+
+std::string AppServer::JobMessage(const std::string &printer, int jobId) const
+{
+    http_t *http = Connect(port);
+    if (http == nullptr)
+        return std::string();
+    ipp_t *response = cupsDoRequest(http, JobRequest(IPP_OP_GET_JOB_ATTRIBUTES, PrinterUri(printer), jobId),
+                                    ("/ipp/print/" + printer).c_str());
+    const char *text = ippGetString(ippFindAttribute(response, "job-state-message", IPP_TAG_TEXT), 0, nullptr);
+    std::string message = text != nullptr ? text : "";
+    ippDelete(response);
+    httpClose(http);
+    return message;
+}
+
+void AppServer::WaitUntilUp(const std::string &printer) const
+{
+    for (int i = 0; i < 100; ++i) {
+        if (http_t *http = Connect(port); http != nullptr) {
+            ipp_t *request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+            ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+                         PrinterUri(printer).c_str());
+            ipp_t *response = cupsDoRequest(http, request, ("/ipp/print/" + printer).c_str());
+            const int upTime = ippGetInteger(ippFindAttribute(response, "printer-up-time", IPP_TAG_INTEGER), 0);
+            ippDelete(response);
+            httpClose(http);
+            if (upTime >= 1)
+                return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    throw std::runtime_error("printer " + printer + " did not come up");
+}
+
+std::vector<std::string> JobFiles(const std::string &folder)
+{
+    std::vector<std::string> files;
+    std::error_code error;
+    for (const auto &entry : std::filesystem::directory_iterator(folder, error))
+        if (entry.path().extension() == ".prn")
+            files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::vector<std::string> WaitForJobFiles(const std::string &folder, size_t count, int seconds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    std::vector<std::string> files = JobFiles(folder);
+    while (files.size() < count && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        files = JobFiles(folder);
+    }
+    return files;
+}

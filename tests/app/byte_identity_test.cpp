@@ -1,0 +1,99 @@
+// The application and the filter run the same engine: for the same page and
+// equivalent settings the printer receives the same bytes from both.
+#include "app/driver_table.h"
+#include "app_server.h"
+#include "support/filter_runner.h"
+#include "support/raster_writer.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+struct IdentityCase {
+    const char *driver;
+    const char *ippAttributes;   // sent with the job
+    const char *filterOptions;   // the same settings as PPD choices
+};
+
+// Options the filter does not read yet are set to what it does without them.
+const IdentityCase kCases[] = {
+    {"tspl_203dpi", "halftone-method=stucki threshold-level=128 print-darkness=30 print-speed=10160 dotted-line=true",
+     "ImageFilter=4 Threshold=128 Darkness=12 zePrintRate=4 AutoDotted=1"},
+    {"tspl_300dpi", "", ""},
+    {"escpos_203dpi", "cut-mode=none feed-after-page=20 brightness=32", "FeedOffset=20 Brightness=32"},
+    {"cpcl_203dpi", "print-color-mode=bi-level threshold-level=96 trim-blank-top=0 orientation-requested=4",
+     "ImageFilter=0 Threshold=96 CropEdgeTop=0 Rotate=2"},
+    {"paperang_203dpi", "", ""},
+    {"paperang_300dpi", "halftone-method=floyd-steinberg contrast=25 trim-blank-bottom=5",
+     "ImageFilter=1 Contrast=25 CropEdgeBottom=5"},
+    {"peripage_203dpi", "bitmap-compression=true print-darkness=30", "ImageCompress=1 Darkness=4"},
+    {"peripage_300dpi", "halftone-method=bayer-8x8 orientation-requested=6", "ImageFilter=9 Rotate=1"},
+};
+
+// A label-like page: white paper, a grey ramp, a black bar and a dark disc,
+// with white rows above and below so trimming has something to do.
+RasterPage MakePage(const DriverRow &row)
+{
+    const pwg_media_t *media = pwgMediaForPWG(row.defaultMedia);
+    const unsigned width = static_cast<unsigned>(std::lround(media->width * row.dpi / 2540.0));
+    const unsigned height = std::min(600u, static_cast<unsigned>(std::lround(media->length * row.dpi / 2540.0)));
+    RasterPage page = MakeRasterPage(width, height, 8, 0xFF, static_cast<unsigned>(row.dpi));
+    for (unsigned y = height / 6; y < height * 5 / 6; ++y) {
+        uint8_t *line = page.Row(y);
+        for (unsigned x = width / 10; x < width * 9 / 10; ++x) {
+            const int dx = static_cast<int>(x) - static_cast<int>(width / 2);
+            const int dy = static_cast<int>(y) - static_cast<int>(height / 2);
+            if (dx * dx + dy * dy < static_cast<int>(height * height / 16))
+                line[x] = 40;
+            else if (y < height / 4)
+                line[x] = 0;
+            else
+                line[x] = static_cast<uint8_t>((x * 255) / width);
+        }
+    }
+    return page;
+}
+
+TEST(ByteIdentity, AppWritesTheFiltersBytesForEveryDriver)
+{
+    AppServer server;
+    for (const IdentityCase &c : kCases) {
+        SCOPED_TRACE(c.driver);
+        const DriverRow *row = FindDriver(c.driver);
+        ASSERT_NE(row, nullptr);
+        const std::string folder = server.Dir().File(std::string("out-") + c.driver);
+        std::filesystem::create_directory(folder);
+        server.AddPrinter(c.driver, c.driver, "jobfile:" + folder);
+
+        RasterPage page = MakePage(*row);
+        const std::string cupsRaster = server.Dir().File(std::string(c.driver) + ".ras");
+        WriteRasterFile(cupsRaster, {page});
+        page.colorSpace = CUPS_CSPACE_SW;
+        const std::string pwgRaster = server.Dir().File(std::string(c.driver) + ".pwg");
+        WriteRasterFile(pwgRaster, {page}, CUPS_RASTER_WRITE_PWG);
+
+        std::string status;
+        const int job = server.Print(c.driver, pwgRaster, "image/pwg-raster", c.ippAttributes, &status);
+        ASSERT_GT(job, 0) << status;
+        ASSERT_EQ(server.WaitForJob(c.driver, job), IPP_JSTATE_COMPLETED) << server.JobMessage(c.driver, job);
+        const std::vector<std::string> files = WaitForJobFiles(folder, 1);
+        ASSERT_EQ(files.size(), 1u);
+
+        std::string ppd = std::string("dotweave-") + c.driver + ".ppd";
+        std::replace(ppd.begin(), ppd.end(), '_', '-');
+        const FilterResult filter = RunFilterOn(std::string(DOTWEAVE_PPD_DIR) + "/" + ppd, cupsRaster, c.filterOptions);
+        ASSERT_EQ(filter.exitStatus, 0) << filter.err;
+        ASSERT_FALSE(filter.out.empty());
+        const std::string app = ReadFileBytes(files[0]);
+        EXPECT_EQ(app.size(), filter.out.size());
+        EXPECT_TRUE(app == filter.out) << "the streams differ";
+    }
+}
+
+}  // namespace
