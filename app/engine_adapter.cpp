@@ -183,6 +183,8 @@ struct EngineJob::State {
     int modelNumber;
     IJobOutput &output;
     CStdRefPtr<CBaseRender> render;
+    SettingPairs jobSettings;
+    SettingPairs pageSettings;
     bool failed = false;
     bool inPage = false;
     bool initialized = false;
@@ -203,9 +205,15 @@ bool EngineJob::Start(const SettingPairs &settings)
         return false;
     }
     state->render = MakeRefPtr<CBaseRender>(render);
+    state->jobSettings = settings;
     ApplySettings(*render, settings);
     render->OnStartDoc(0);
     return !state->failed;
+}
+
+void EngineJob::OverrideNextPage(const SettingPairs &settings)
+{
+    state->pageSettings = settings;
 }
 
 bool EngineJob::BeginPage(const cups_page_header2_t &header)
@@ -259,6 +267,21 @@ bool EngineJob::EndPage()
     render->image.SetXDPI(static_cast<int>(state->header.HWResolution[0]));
     render->image.SetYDPI(static_cast<int>(state->header.HWResolution[1]));
 
+    const bool overridden = !state->pageSettings.empty();
+    if (overridden)
+        ApplySettings(*render, state->pageSettings);
+    const bool printed = PrintPage(*render);
+    if (overridden) {
+        ApplySettings(*render, state->jobSettings);
+        state->pageSettings.clear();
+    }
+    render->header = nullptr;
+    return printed;
+}
+
+bool EngineJob::PrintPage(CBaseRender &page)
+{
+    CBaseRender *render = &page;
     render->OnStartPage();
     if (!state->initialized) {
         render->OnInit();
@@ -267,13 +290,11 @@ bool EngineJob::EndPage()
     render->AdjustImage();
     if (!render->image.IsValid()) {
         state->Fail("Page %d could not be converted to one bit per dot; it is not printed.", state->pages);
-        render->header = nullptr;
         return false;
     }
     render->OnPaintBmp();
     render->OnEndBmp();
     render->OnEndPage();
-    render->header = nullptr;
     if (state->failed) {
         state->output.Error("The printer stopped taking data.");
         return false;

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+class CBaseRender;
+
 // Where a job's printer bytes, errors and log lines go.
 class IJobOutput {
 public:
@@ -34,6 +36,9 @@ public:
 
     // False for a model number the engine does not know.
     bool Start(const SettingPairs &settings);
+    // Settings for the next page only (IPP overrides); later pages go back
+    // to the job's settings.
+    void OverrideNextPage(const SettingPairs &settings);
     // Refuses a page whose header cannot be printed, with a message.
     bool BeginPage(const cups_page_header2_t &header);
     bool WriteLine(unsigned y, const unsigned char *line, size_t bytes);
@@ -46,6 +51,8 @@ public:
     bool IsCanceled() const;
 
 private:
+    bool PrintPage(CBaseRender &render);
+
     struct State;
     std::unique_ptr<State> state;
 };

@@ -3,6 +3,7 @@
 #include "app/driver_table.h"
 #include "app/job_settings.h"
 #include "app/media_types.h"
+#include "app/page_overrides.h"
 #include "app/raster_callbacks.h"
 #include "app/vendor_options.h"
 
@@ -166,6 +167,12 @@ bool DescribeDriver(pappl_system_t *, const char *driverName, const char *, cons
 
     *attributes = ippNew();
     AddFixedAttributes(*attributes);
+    const std::vector<std::string> overridable = OverridableAttributes(*row);
+    std::vector<const char *> names;
+    for (const std::string &name : overridable)
+        names.push_back(name.c_str());
+    ippAddStrings(*attributes, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "overrides-supported", static_cast<int>(names.size()),
+                  nullptr, names.data());
     AddVendorAttributes(*row, *data, *attributes);
     return true;
 }

@@ -5,21 +5,49 @@
 #include "app/file_device.h"
 #include "app/job_output.h"
 #include "app/job_settings.h"
+#include "app/page_overrides.h"
 
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
 struct JobContext {
-    JobContext(pappl_job_t *job, pappl_device_t *device, int modelNumber)
-        : output(job, device), engine(modelNumber, output)
+    JobContext(pappl_job_t *job, pappl_device_t *device, const DriverRow &row, JobRequest request)
+        : row(row), request(std::move(request)), output(job, device), engine(row.modelNumber, output)
     {
     }
+    const DriverRow &row;
+    JobRequest request;
     PapplJobOutput output;
     EngineJob engine;
 };
+
+// Settings of a page that IPP overrides cover; false, with the job's
+// message set, when they cannot be printed.
+bool OverridePage(pappl_job_t *job, JobContext &context, unsigned page)
+{
+    ipp_attribute_t *overrides = papplJobGetAttribute(job, "overrides");
+    if (overrides == nullptr || ippGetValueTag(overrides) != IPP_TAG_BEGIN_COLLECTION)
+        return true;
+    JobRequest request = context.request;
+    std::vector<std::string> ignored;
+    if (!ApplyOverrides(context.row, overrides, page, request, ignored))
+        return true;
+    for (const std::string &name : ignored)
+        papplLogJob(job, PAPPL_LOGLEVEL_WARN, "Page %u: '%s' cannot be overridden on this printer.", page, name.c_str());
+    SettingPairs settings;
+    std::string error;
+    if (!MapJobSettings(context.row, request, settings, error)) {
+        context.output.Error(("Page " + std::to_string(page) + ": " + error).c_str());
+        return false;
+    }
+    context.engine.OverrideNextPage(settings);
+    return true;
+}
 
 JobContext *Context(pappl_job_t *job)
 {
@@ -52,9 +80,10 @@ bool StartRasterJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_
         papplJobSetMessage(job, "The printer's driver is unknown.");
         return false;
     }
+    JobRequest request = RequestOf(*options);
     SettingPairs settings;
     std::string error;
-    if (!MapJobSettings(*row, RequestOf(*options), settings, error)) {
+    if (!MapJobSettings(*row, request, settings, error)) {
         papplJobSetMessage(job, "%s", error.c_str());
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", error.c_str());
         return false;
@@ -64,17 +93,17 @@ bool StartRasterJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_
         summary += " " + keyword + "=" + choice;
     papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "Settings:%s", summary.c_str());
 
-    std::unique_ptr<JobContext> context(new (std::nothrow) JobContext(job, device, row->modelNumber));
+    std::unique_ptr<JobContext> context(new (std::nothrow) JobContext(job, device, *row, std::move(request)));
     if (context == nullptr || !context->engine.Start(settings))
         return false;
     papplJobSetData(job, context.release());
     return true;
 }
 
-bool StartRasterPage(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *, unsigned)
+bool StartRasterPage(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *, unsigned page)
 {
     JobContext *context = Context(job);
-    return context != nullptr && context->engine.BeginPage(options->header);
+    return context != nullptr && OverridePage(job, *context, page) && context->engine.BeginPage(options->header);
 }
 
 bool WriteRasterLine(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *, unsigned y,

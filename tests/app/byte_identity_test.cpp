@@ -97,3 +97,44 @@ TEST(ByteIdentity, AppWritesTheFiltersBytesForEveryDriver)
 }
 
 }  // namespace
+
+namespace {
+
+// An override changes only the pages it names: the second page of a job
+// prints as the filter prints that page with the overriding setting.
+TEST(ByteIdentity, OverridesChangeOnlyTheirPages)
+{
+    AppServer server;
+    const DriverRow *row = FindDriver("tspl_203dpi");
+    ASSERT_NE(row, nullptr);
+    const std::string folder = server.Dir().File("out");
+    std::filesystem::create_directory(folder);
+    server.AddPrinter("label", row->name, "jobfile:" + folder);
+
+    RasterPage page = MakePage(*row);
+    const std::string cupsRaster = server.Dir().File("page.ras");
+    WriteRasterFile(cupsRaster, {page});
+    page.colorSpace = CUPS_CSPACE_SW;
+    const std::string pwgRaster = server.Dir().File("pages.pwg");
+    WriteRasterFile(pwgRaster, {page, page, page}, CUPS_RASTER_WRITE_PWG);
+
+    std::string status;
+    const int job = server.Print("label", pwgRaster, "image/pwg-raster",
+                                 "halftone-method=burkes "
+                                 "overrides={pages=2-2 print-color-mode=bi-level threshold-level=64}",
+                                 &status);
+    ASSERT_GT(job, 0) << status;
+    ASSERT_EQ(server.WaitForJob("label", job), IPP_JSTATE_COMPLETED) << server.JobMessage("label", job);
+    const std::vector<std::string> files = WaitForJobFiles(folder, 1);
+    ASSERT_EQ(files.size(), 1u);
+
+    const std::string ppd = std::string(DOTWEAVE_PPD_DIR) + "/dotweave-tspl-203dpi.ppd";
+    const FilterResult burkes = RunFilterOn(ppd, cupsRaster, "ImageFilter=3");
+    const FilterResult threshold = RunFilterOn(ppd, cupsRaster, "ImageFilter=0 Threshold=64");
+    ASSERT_EQ(burkes.exitStatus, 0);
+    ASSERT_EQ(threshold.exitStatus, 0);
+    ASSERT_NE(burkes.out, threshold.out);
+    EXPECT_TRUE(ReadFileBytes(files[0]) == burkes.out + threshold.out + burkes.out);
+}
+
+}  // namespace

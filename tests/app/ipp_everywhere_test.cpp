@@ -1,0 +1,43 @@
+// CUPS's own IPP Everywhere conformance tests against a printer of each driver.
+#include "app/driver_table.h"
+#include "app_server.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+int Count(const std::string &text, const std::string &word)
+{
+    int count = 0;
+    for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
+        ++count;
+    return count;
+}
+
+TEST(IppEverywhere, EveryTestPassesForEveryDriver)
+{
+    AppServer server;
+    const std::string png = std::string(DOTWEAVE_SOURCE_DIR) + "/samples/photo.png";
+    for (const DriverRow &row : DriverTable()) {
+        SCOPED_TRACE(row.name);
+        const std::string folder = server.Dir().File(std::string("out-") + row.name);
+        std::filesystem::create_directory(folder);
+        server.AddPrinter(row.name, row.name, "jobfile:" + folder);
+        // printer-up-time is 0 in the server's first second, which the tests refuse.
+        server.WaitUntilUp(row.name);
+        const std::string report = server.Dir().File(std::string(row.name) + ".ipptool");
+        const std::string command = "ipptool -tI -f '" + png + "' '" + server.PrinterUri(row.name) +
+                                    "' ipp-everywhere.test > '" + report + "' 2>&1";
+        std::system(command.c_str());
+        const std::string text = ReadFileBytes(report);
+        EXPECT_EQ(Count(text, "[FAIL]"), 0) << text;
+        EXPECT_GE(Count(text, "[PASS]"), 30) << text;
+    }
+}
+
+}  // namespace
