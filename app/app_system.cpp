@@ -1,5 +1,6 @@
 #include "app/app_system.h"
 
+#include "app/admin_login.h"
 #include "app/file_device.h"
 #include "app/printer_driver.h"
 #include "app/serial_device.h"
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <grp.h>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -59,6 +61,9 @@ bool SaveState(pappl_system_t *system, void *)
     return papplSystemSaveState(system, g_stateFile.c_str());
 }
 
+// The login check must outlive the system.
+std::unique_ptr<AdminLogin> g_login;
+
 // The driver list must outlive the system.
 std::vector<pappl_pr_driver_t> g_drivers;
 
@@ -77,9 +82,6 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void *)
     }
     const std::string logFile = OptionValue(numOptions, options, "log-file", "-");
     const std::string spool = OptionValue(numOptions, options, "spool-directory");
-    // On the network, administration needs a login; on this machine alone
-    // the machine's own users are trusted, as PAPPL does.
-    const std::string authService = network ? OptionValue(numOptions, options, "auth-service", "login") : "";
 
     pappl_soptions_t soptions = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG;
     // TLS protects passwords on the network; on the loopback interface there
@@ -92,7 +94,7 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void *)
     pappl_system_t *system = papplSystemCreate(soptions, "dotweave", static_cast<int>(port), "_print,_universal",
                                                spool.empty() ? nullptr : spool.c_str(), logFile.c_str(),
                                                LogLevel(OptionValue(numOptions, options, "log-level", "warn")),
-                                               authService.empty() ? nullptr : authService.c_str(), false);
+                                               nullptr, false);
     if (system == nullptr)
         return nullptr;
     // The project's schemes must join PAPPL's own: PAPPL sets up its schemes
@@ -102,6 +104,10 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void *)
     AddJobFileScheme();
 
     if (network) {
+        // On the network, administration needs a login; printing stays open.
+        // On this machine alone its own users are trusted, as PAPPL does.
+        g_login = std::make_unique<AdminLogin>(OptionValue(numOptions, options, "auth-service", "login"));
+        papplSystemSetAuthCallback(system, "Basic", AdminLogin::Authorize, g_login.get());
         papplSystemSetAdminGroup(system, OptionValue(numOptions, options, "admin-group", DefaultAdminGroup().c_str()).c_str());
         papplSystemAddListeners(system, listen == "*" ? nullptr : listen.c_str());
     } else {

@@ -6,6 +6,7 @@
 #include "app/job_output.h"
 #include "app/job_settings.h"
 #include "app/page_overrides.h"
+#include "app/vendor_options.h"
 
 #include <memory>
 #include <new>
@@ -54,7 +55,28 @@ JobContext *Context(pappl_job_t *job)
     return static_cast<JobContext *>(papplJobGetData(job));
 }
 
-JobRequest RequestOf(const pappl_pr_options_t &options)
+// The printer's vendor defaults, then the job's own values: PAPPL hands over
+// only what the job sent.
+void AddVendorValues(pappl_printer_t *printer, const pappl_pr_options_t &options, JobRequest &request)
+{
+    if (ipp_t *attributes = papplPrinterGetDriverAttributes(printer); attributes != nullptr) {
+        for (const VendorOption &option : VendorOptions()) {
+            const std::string name = std::string(option.attribute) + "-default";
+            ipp_attribute_t *value = ippFindAttribute(attributes, name.c_str(), IPP_TAG_ZERO);
+            char text[256];
+            if (value != nullptr && ippAttributeString(value, text, sizeof(text)) > 0)
+                request.vendor.emplace_back(option.attribute, text);
+        }
+        ippDelete(attributes);
+    }
+    for (int i = 0; i < options.num_vendor; ++i) {
+        auto same = [&](const auto &pair) { return pair.first == options.vendor[i].name; };
+        std::erase_if(request.vendor, same);
+        request.vendor.emplace_back(options.vendor[i].name, options.vendor[i].value);
+    }
+}
+
+JobRequest RequestOf(pappl_printer_t *printer, const pappl_pr_options_t &options)
 {
     JobRequest request;
     request.mediaType = options.media.type;
@@ -66,8 +88,7 @@ JobRequest RequestOf(const pappl_pr_options_t &options)
     request.printSpeed = options.print_speed;
     request.colorMode = options.print_color_mode;
     request.orientation = options.orientation_requested;
-    for (int i = 0; i < options.num_vendor; ++i)
-        request.vendor.emplace_back(options.vendor[i].name, options.vendor[i].value);
+    AddVendorValues(printer, options, request);
     return request;
 }
 
@@ -75,12 +96,13 @@ JobRequest RequestOf(const pappl_pr_options_t &options)
 
 bool StartRasterJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device)
 {
-    const DriverRow *row = FindDriver(papplPrinterGetDriverName(papplJobGetPrinter(job)));
+    pappl_printer_t *printer = papplJobGetPrinter(job);
+    const DriverRow *row = FindDriver(papplPrinterGetDriverName(printer));
     if (row == nullptr) {
         papplJobSetMessage(job, "The printer's driver is unknown.");
         return false;
     }
-    JobRequest request = RequestOf(*options);
+    JobRequest request = RequestOf(printer, *options);
     SettingPairs settings;
     std::string error;
     if (!MapJobSettings(*row, request, settings, error)) {

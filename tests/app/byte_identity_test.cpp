@@ -2,6 +2,7 @@
 // equivalent settings the printer receives the same bytes from both.
 #include "app/driver_table.h"
 #include "app_server.h"
+#include "app_test_pages.h"
 #include "support/filter_runner.h"
 #include "support/raster_writer.h"
 #include "support/temp_dir.h"
@@ -9,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
 #include <string>
 
@@ -36,30 +36,6 @@ const IdentityCase kCases[] = {
     {"peripage_300dpi", "halftone-method=bayer-8x8 orientation-requested=6", "ImageFilter=9 Rotate=1"},
 };
 
-// A label-like page: white paper, a grey ramp, a black bar and a dark disc,
-// with white rows above and below so trimming has something to do.
-RasterPage MakePage(const DriverRow &row)
-{
-    const pwg_media_t *media = pwgMediaForPWG(row.defaultMedia);
-    const unsigned width = static_cast<unsigned>(std::lround(media->width * row.dpi / 2540.0));
-    const unsigned height = std::min(600u, static_cast<unsigned>(std::lround(media->length * row.dpi / 2540.0)));
-    RasterPage page = MakeRasterPage(width, height, 8, 0xFF, static_cast<unsigned>(row.dpi));
-    for (unsigned y = height / 6; y < height * 5 / 6; ++y) {
-        uint8_t *line = page.Row(y);
-        for (unsigned x = width / 10; x < width * 9 / 10; ++x) {
-            const int dx = static_cast<int>(x) - static_cast<int>(width / 2);
-            const int dy = static_cast<int>(y) - static_cast<int>(height / 2);
-            if (dx * dx + dy * dy < static_cast<int>(height * height / 16))
-                line[x] = 40;
-            else if (y < height / 4)
-                line[x] = 0;
-            else
-                line[x] = static_cast<uint8_t>((x * 255) / width);
-        }
-    }
-    return page;
-}
-
 TEST(ByteIdentity, AppWritesTheFiltersBytesForEveryDriver)
 {
     AppServer server;
@@ -71,12 +47,9 @@ TEST(ByteIdentity, AppWritesTheFiltersBytesForEveryDriver)
         std::filesystem::create_directory(folder);
         server.AddPrinter(c.driver, c.driver, "jobfile:" + folder);
 
-        RasterPage page = MakePage(*row);
         const std::string cupsRaster = server.Dir().File(std::string(c.driver) + ".ras");
-        WriteRasterFile(cupsRaster, {page});
-        page.colorSpace = CUPS_CSPACE_SW;
-        const std::string pwgRaster = server.Dir().File(std::string(c.driver) + ".pwg");
-        WriteRasterFile(pwgRaster, {page}, CUPS_RASTER_WRITE_PWG);
+        const std::string pwgRaster = WriteBothRasters(cupsRaster, server.Dir().File(std::string(c.driver) + ".pwg"),
+                                                       {MakeLabelPage(*row)});
 
         std::string status;
         const int job = server.Print(c.driver, pwgRaster, "image/pwg-raster", c.ippAttributes, &status);
@@ -85,9 +58,7 @@ TEST(ByteIdentity, AppWritesTheFiltersBytesForEveryDriver)
         const std::vector<std::string> files = WaitForJobFiles(folder, 1);
         ASSERT_EQ(files.size(), 1u);
 
-        std::string ppd = std::string("dotweave-") + c.driver + ".ppd";
-        std::replace(ppd.begin(), ppd.end(), '_', '-');
-        const FilterResult filter = RunFilterOn(std::string(DOTWEAVE_PPD_DIR) + "/" + ppd, cupsRaster, c.filterOptions);
+        const FilterResult filter = RunFilterOn(PpdPath(*row), cupsRaster, c.filterOptions);
         ASSERT_EQ(filter.exitStatus, 0) << filter.err;
         ASSERT_FALSE(filter.out.empty());
         const std::string app = ReadFileBytes(files[0]);
@@ -111,12 +82,11 @@ TEST(ByteIdentity, OverridesChangeOnlyTheirPages)
     std::filesystem::create_directory(folder);
     server.AddPrinter("label", row->name, "jobfile:" + folder);
 
-    RasterPage page = MakePage(*row);
+    const RasterPage page = MakeLabelPage(*row);
     const std::string cupsRaster = server.Dir().File("page.ras");
     WriteRasterFile(cupsRaster, {page});
-    page.colorSpace = CUPS_CSPACE_SW;
-    const std::string pwgRaster = server.Dir().File("pages.pwg");
-    WriteRasterFile(pwgRaster, {page, page, page}, CUPS_RASTER_WRITE_PWG);
+    const std::string pwgRaster =
+        WriteBothRasters(server.Dir().File("pages.ras"), server.Dir().File("pages.pwg"), {page, page, page});
 
     std::string status;
     const int job = server.Print("label", pwgRaster, "image/pwg-raster",
@@ -128,7 +98,7 @@ TEST(ByteIdentity, OverridesChangeOnlyTheirPages)
     const std::vector<std::string> files = WaitForJobFiles(folder, 1);
     ASSERT_EQ(files.size(), 1u);
 
-    const std::string ppd = std::string(DOTWEAVE_PPD_DIR) + "/dotweave-tspl-203dpi.ppd";
+    const std::string ppd = PpdPath(*row);
     const FilterResult burkes = RunFilterOn(ppd, cupsRaster, "ImageFilter=3");
     const FilterResult threshold = RunFilterOn(ppd, cupsRaster, "ImageFilter=0 Threshold=64");
     ASSERT_EQ(burkes.exitStatus, 0);
