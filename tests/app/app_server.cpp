@@ -266,13 +266,15 @@ std::string AppServer::JobMessage(const std::string &printer, int jobId) const
 
 void AppServer::WaitUntilUp(const std::string &printer) const
 {
-    for (int i = 0; i < 100; ++i) {
+    std::string last = "no answer";
+    for (int i = 0; i < 300; ++i) {
         if (http_t *http = Connect(port); http != nullptr) {
             ipp_t *request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
             ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
                          PrinterUri(printer).c_str());
             ipp_t *response = cupsDoRequest(http, request, ("/ipp/print/" + printer).c_str());
             const int upTime = ippGetInteger(ippFindAttribute(response, "printer-up-time", IPP_TAG_INTEGER), 0);
+            last = std::string(ippErrorString(cupsLastError())) + ", printer-up-time " + std::to_string(upTime);
             ippDelete(response);
             httpClose(http);
             if (upTime >= 1)
@@ -280,7 +282,7 @@ void AppServer::WaitUntilUp(const std::string &printer) const
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    throw std::runtime_error("printer " + printer + " did not come up");
+    throw std::runtime_error("printer " + printer + " did not come up: " + last);
 }
 
 std::vector<std::string> JobFiles(const std::string &folder)

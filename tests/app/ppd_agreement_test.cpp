@@ -14,6 +14,7 @@
 #include <cmath>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <set>
 #include <string>
 
@@ -62,6 +63,16 @@ std::map<std::string, std::string> DefaultSettings(const DriverRow &row)
     EXPECT_TRUE(MapJobSettings(row, DefaultRequest(row), pairs, error)) << error;
     return {pairs.begin(), pairs.end()};
 }
+
+}  // namespace
+
+// Test names show the driver, not the row's bytes.
+void PrintTo(const DriverRow &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
+namespace {
 
 class PpdAgreement : public testing::TestWithParam<DriverRow> {};
 
