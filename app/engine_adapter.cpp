@@ -289,7 +289,9 @@ bool EngineJob::PrintPage(CBaseRender &page)
     }
     render->AdjustImage();
     if (!render->image.IsValid()) {
-        state->Fail("Page %d could not be converted to one bit per dot; it is not printed.", state->pages);
+        const char *why = render->image.GetLastError();
+        state->Fail("Page %d could not be converted to one bit per dot (%s); it is not printed.", state->pages,
+                    why != nullptr && *why != '\0' ? why : "no reason given");
         return false;
     }
     render->OnPaintBmp();

@@ -1,5 +1,7 @@
 #include "app/job_output.h"
 
+#include "app/last_jobs.h"
+
 #include <syslog.h>
 
 bool PapplJobOutput::Write(const void *data, size_t size)
@@ -9,6 +11,12 @@ bool PapplJobOutput::Write(const void *data, size_t size)
         return false;
     }
     written += size;
+    if (!overflowed && capture.size() + size <= LastJobs::kMaxBytes) {
+        capture.append(static_cast<const char *>(data), size);
+    } else {
+        overflowed = true;
+        capture.clear();
+    }
     return true;
 }
 

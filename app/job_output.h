@@ -4,6 +4,9 @@
 
 #include <pappl/pappl.h>
 
+#include <string>
+#include <utility>
+
 // A job's output: printer bytes to the PAPPL device, errors to the job's
 // state message and log, engine log lines to the job log.
 class PapplJobOutput final : public IJobOutput {
@@ -15,8 +18,14 @@ public:
     void Log(int priority, const char *line) override;
 
     size_t BytesWritten() const { return written; }
+    // What the printer received, for the preview page; empty once the job
+    // passed what is kept.
+    std::string TakeCapture() { return std::move(capture); }
+    bool CaptureOverflowed() const { return overflowed; }
 
 private:
+    std::string capture;
+    bool overflowed = false;
     pappl_job_t *job;
     pappl_device_t *device;
     size_t written = 0;

@@ -4,6 +4,7 @@
 #include "app/job_settings.h"
 #include "app/media_types.h"
 #include "app/page_overrides.h"
+#include "app/preview_web_page.h"
 #include "app/raster_callbacks.h"
 #include "app/vendor_options.h"
 
@@ -108,6 +109,7 @@ bool DescribeDriver(pappl_system_t *, const char *driverName, const char *, cons
     data->rendpage_cb = EndRasterPage;
     data->rendjob_cb = EndRasterJob;
     data->identify_cb = Identify;
+    data->delete_cb = [](pappl_printer_t *printer, pappl_pr_driver_data_t *) { RemovePreviewPage(printer); };
 
     std::snprintf(data->make_and_model, sizeof(data->make_and_model), "dotweave %s", row->description);
     data->ppm = 10;
@@ -202,4 +204,5 @@ void SetUpPrinter(pappl_printer_t *printer, void *)
     supply.level = -1;
     supply.type = PAPPL_SUPPLY_TYPE_OTHER;
     papplPrinterSetSupplies(printer, 1, &supply);
+    AddPreviewPage(printer);
 }

@@ -15,5 +15,5 @@ bool DescribeDriver(pappl_system_t *system, const char *driverName, const char *
 // Picks a driver for a printer found on USB from its IEEE-1284 device ID.
 const char *MatchDriver(const char *deviceInfo, const char *deviceUri, const char *deviceId, void *context);
 
-// Sets up a newly created printer: its supplies.
+// Sets up a newly created printer: its supplies and preview page.
 void SetUpPrinter(pappl_printer_t *printer, void *context);

@@ -5,6 +5,7 @@
 #include "app/file_device.h"
 #include "app/job_output.h"
 #include "app/job_settings.h"
+#include "app/last_jobs.h"
 #include "app/page_overrides.h"
 #include "app/vendor_options.h"
 
@@ -158,5 +159,10 @@ bool EndRasterJob(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *device
     const bool printed = context->engine.Finish();
     papplDeviceFlush(device);
     EndJobFile(papplJobGetPrinter(job), device);
+    LastJobs::Job last;
+    last.id = papplJobGetID(job);
+    last.tooLarge = context->output.CaptureOverflowed();
+    last.bytes = context->output.TakeCapture();
+    LastJobs::Instance().Put(papplPrinterGetID(papplJobGetPrinter(job)), std::move(last));
     return printed;
 }

@@ -22,6 +22,9 @@ public:
     std::string PrinterUri(const std::string &printer) const;
     const ScopedTempDir &Dir() const { return dir; }
     std::string Log() const;
+    // The server's standard error and the error lines of its log: what a
+    // failing test should show.
+    std::string Problems() const;
 
     // Runs a sub-command ("add", "-d", ...) against this server; its exit
     // status, with standard output and error in output.

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -66,6 +67,32 @@ bool WritePagePng(const std::string &path, const PreviewPage &page, std::string 
     }
     if (!closed) {
         problem = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool EncodePagePng(const PreviewPage &page, std::string &png, std::string &problem)
+{
+    if (!page.HasBitmap()) {
+        problem = "the page has no bitmap";
+        return false;
+    }
+    char *data = nullptr;
+    size_t size = 0;
+    FILE *memory = open_memstream(&data, &size);
+    if (memory == nullptr) {
+        problem = std::string("no memory for the picture: ") + std::strerror(errno);
+        return false;
+    }
+    char message[128] = {};
+    const bool written = WriteRows(memory, page, message, sizeof(message));
+    const bool closed = std::fclose(memory) == 0;
+    if (written && closed)
+        png.assign(data, size);
+    std::free(data);
+    if (!written || !closed) {
+        problem = written ? "the picture could not be finished" : message;
         return false;
     }
     return true;

@@ -1,0 +1,130 @@
+#include "app/preview_web_page.h"
+
+#include "app/driver_table.h"
+#include "app/last_jobs.h"
+#include "preview/png_writer.h"
+#include "preview/stream_decoder.h"
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr char kLabel[] = "Last job preview";
+
+std::string PreviewPath(pappl_printer_t *printer)
+{
+    char path[256];
+    papplPrinterGetPath(printer, "preview", path, sizeof(path));
+    return path;
+}
+
+std::optional<StreamLanguage> LanguageOf(const DriverRow &row)
+{
+    switch (row.modelNumber) {
+    case 20: return StreamLanguage::Tspl;
+    case 21: return StreamLanguage::EscPos;
+    case 22: return StreamLanguage::Cpcl;
+    case 23: return StreamLanguage::Paperang;
+    case 24: return StreamLanguage::PeriPage;
+    default: return std::nullopt;
+    }
+}
+
+// PAPPL's own HTML formatter knows only some conversions: format here.
+void Printf(pappl_client_t *client, const char *format, ...) __attribute__((format(printf, 2, 3)));
+
+void Printf(pappl_client_t *client, const char *format, ...)
+{
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof(text), format, args);
+    va_end(args);
+    papplClientHTMLPuts(client, text);
+}
+
+std::string Base64(const std::string &bytes)
+{
+    // httpEncode64 wants room for the text and its end.
+    std::vector<char> text(bytes.size() / 3 * 4 + 8);
+    httpEncode64_2(text.data(), static_cast<int>(text.size()), bytes.data(), static_cast<int>(bytes.size()));
+    return text.data();
+}
+
+void ShowPages(pappl_client_t *client, const DriverRow &row, const LastJobs::Job &job)
+{
+    Printf(client, "<p>Job %d: %zu bytes sent to the printer.</p>\n", job.id, job.bytes.size());
+    if (job.tooLarge) {
+        papplClientHTMLPuts(client, "<p>The job was too large to keep for a preview.</p>\n");
+        return;
+    }
+    const std::optional<StreamLanguage> language = LanguageOf(row);
+    if (!language)
+        return;
+    const DecodedStream decoded =
+        DecodeStream(*language, reinterpret_cast<const uint8_t *>(job.bytes.data()), job.bytes.size());
+    if (decoded.error.failed)
+        papplClientHTMLPuts(client, "<p class=\"dotweave-problem\">The stream could not be decoded to its end.</p>\n");
+    Printf(client, "<p id=\"dotweave-pages\">%zu page(s), as the printer burns them:</p>\n", decoded.pages.size());
+    int number = 0;
+    for (const PreviewPage &page : decoded.pages) {
+        ++number;
+        std::string png;
+        std::string problem;
+        if (!EncodePagePng(page, png, problem)) {
+            Printf(client, "<p>Page %d has no picture: ", number);
+            papplClientHTMLEscape(client, problem.c_str(), 0);
+            papplClientHTMLPuts(client, "</p>\n");
+            continue;
+        }
+        // Dots shown at their size on a 96 dpi screen, with a border for the paper edge.
+        const unsigned width = page.WidthDots() * 96 / static_cast<unsigned>(row.dpi);
+        Printf(client,
+               "<figure><img class=\"dotweave-page\" alt=\"Page %d\" width=\"%u\" "
+               "style=\"border:1px solid #888;image-rendering:pixelated\" src=\"data:image/png;base64,",
+               number, width);
+        papplClientHTMLPuts(client, Base64(png).c_str());
+        Printf(client, "\"><figcaption>Page %d: %u x %u dots</figcaption></figure>\n", number, page.WidthDots(),
+               page.Height());
+    }
+}
+
+bool ServePreview(pappl_client_t *client, void *data)
+{
+    pappl_system_t *system = papplClientGetSystem(client);
+    const int printerId = static_cast<int>(reinterpret_cast<intptr_t>(data));
+    pappl_printer_t *printer = papplSystemFindPrinter(system, nullptr, printerId, nullptr);
+    if (printer == nullptr)
+        return papplClientRespond(client, HTTP_STATUS_NOT_FOUND, nullptr, nullptr, 0, 0);
+    const DriverRow *row = FindDriver(papplPrinterGetDriverName(printer));
+    // The header sends the HTTP response line too.
+    papplClientHTMLPrinterHeader(client, printer, kLabel, 0, nullptr, nullptr);
+    LastJobs::Job job;
+    if (row == nullptr || !LastJobs::Instance().Get(printerId, job))
+        papplClientHTMLPuts(client, "<p>No job has been printed since the server started.</p>\n");
+    else
+        ShowPages(client, *row, job);
+    papplClientHTMLPrinterFooter(client);
+    return true;
+}
+
+}  // namespace
+
+void AddPreviewPage(pappl_printer_t *printer)
+{
+    const std::string path = PreviewPath(printer);
+    void *id = reinterpret_cast<void *>(static_cast<intptr_t>(papplPrinterGetID(printer)));
+    papplSystemAddResourceCallback(papplPrinterGetSystem(printer), path.c_str(), "text/html", ServePreview, id);
+    papplPrinterAddLink(printer, kLabel, path.c_str(), PAPPL_LOPTIONS_NAVIGATION | PAPPL_LOPTIONS_STATUS);
+}
+
+void RemovePreviewPage(pappl_printer_t *printer)
+{
+    papplSystemRemoveResource(papplPrinterGetSystem(printer), PreviewPath(printer).c_str());
+    LastJobs::Instance().Forget(papplPrinterGetID(printer));
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <pappl/pappl.h>
+
+// One web page per printer, linked from PAPPL's printer pages, that shows
+// the last job's pages as pictures of the dots the printer received,
+// decoded from the bytes sent with the preview tool's decoders.
+void AddPreviewPage(pappl_printer_t *printer);
+void RemovePreviewPage(pappl_printer_t *printer);
