@@ -22,3 +22,10 @@ for stream in out/samples/*/*.prn; do
     echo "  $stream: preview failed, see $dir.txt"
   fi
 done
+
+# The same samples through the printer application, over IPP.
+if pkg-config --exists pappl 2>/dev/null; then
+  cmake --build build-demo -j "$(nproc)" --target dotweave-app >/dev/null
+  echo
+  bash tools/app-demo.sh build-demo out/app-samples
+fi
