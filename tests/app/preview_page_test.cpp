@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <regex>
 #include <string>
 
 namespace {
@@ -49,9 +48,15 @@ TEST(PreviewPage, ShowsTheLastJobsPagesInABrowser)
 
     const std::string dom = BrowserDom(server.Dir(), url);
     EXPECT_NE(dom.find(std::to_string(decoded.pages.size()) + " page(s)"), std::string::npos) << dom.substr(0, 2000);
-    const std::regex picture(R"(<img class="dotweave-page"[^>]*src="data:image/png;base64,[A-Za-z0-9+/=]{100,})");
-    EXPECT_EQ(std::distance(std::sregex_iterator(dom.begin(), dom.end(), picture), std::sregex_iterator()),
-              static_cast<long>(decoded.pages.size()));
+    // One picture per page, each a PNG of some size.
+    size_t pictures = 0;
+    const std::string marker = "src=\"data:image/png;base64,";
+    for (size_t at = dom.find(marker); at != std::string::npos; at = dom.find(marker, at + 1)) {
+        const size_t end = dom.find('"', at + marker.size());
+        EXPECT_GT(end - at - marker.size(), 100u);
+        ++pictures;
+    }
+    EXPECT_EQ(pictures, decoded.pages.size());
     for (size_t i = 0; i < decoded.pages.size(); ++i) {
         const std::string caption = "Page " + std::to_string(i + 1) + ": " +
                                     std::to_string(decoded.pages[i].WidthDots()) + " x " +
