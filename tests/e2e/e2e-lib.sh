@@ -45,3 +45,96 @@ check_stream() {
 has_bytes() {
     od -An -v -tx1 "$1" | tr -d ' \n' | grep -q "$2"
 }
+
+# A private scheduler: own configuration, spool and logs under FOLDER,
+# loopback only on a free port, printing to files, with FILTER installed as
+# dotweave. Sets cupsd_pid and exports CUPS_SERVER. Needs root.
+cupsd_pid=""
+start_cupsd() {
+    local dir=$1 filter=$2 port
+    mkdir -p "$dir"/{conf,spool,cache,log,state}
+    make_serverbin "$dir" "$filter"
+    chmod 0755 "$dir"
+    port=$(free_port)
+    cat > "$dir/conf/cupsd.conf" <<CONF
+Listen 127.0.0.1:$port
+LogLevel debug
+# The tests read the whole log: never rotate it.
+MaxLogSize 0
+WebInterface No
+Browsing No
+<Location />
+  Order allow,deny
+  Allow 127.0.0.1
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+CONF
+    cat > "$dir/conf/cups-files.conf" <<CONF
+ServerRoot $dir/conf
+ServerBin $dir/bin
+DataDir /usr/share/cups
+RequestRoot $dir/spool
+CacheDir $dir/cache
+StateDir $dir/state
+TempDir $dir/spool
+AccessLog $dir/log/access_log
+ErrorLog $dir/log/error_log
+PageLog $dir/log/page_log
+FileDevice Yes
+Sandboxing Relaxed
+CONF
+    cupsd -t -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" > "$dir/check.log" 2>&1 ||
+        { cat "$dir/check.log" >&2; fail "cupsd rejects the test configuration"; }
+    cupsd -f -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" </dev/null > "$dir/log/cupsd.out" 2>&1 &
+    cupsd_pid=$!
+    export CUPS_SERVER=127.0.0.1:$port
+    for _ in $(seq 100); do
+        lpstat -r 2>/dev/null | grep -q "is running" && return 0
+        kill -0 "$cupsd_pid" 2>/dev/null || fail "cupsd exited at start"
+        sleep 0.2
+    done
+    fail "cupsd did not come up on port $port"
+}
+
+stop_cupsd() {
+    if [ -n "$cupsd_pid" ]; then
+        kill -TERM "$cupsd_pid" 2>/dev/null || true
+        for _ in $(seq 50); do
+            kill -0 "$cupsd_pid" 2>/dev/null || break
+            sleep 0.2
+        done
+        kill -KILL "$cupsd_pid" 2>/dev/null || true
+        wait "$cupsd_pid" 2>/dev/null || true
+        cupsd_pid=""
+    fi
+}
+
+# show_cupsd_log FOLDER: the scheduler's errors and filter lines, for a failure.
+show_cupsd_log() {
+    echo "--- scheduler log: errors and filter lines ---" >&2
+    grep -a -E '^[EW] |Sanitizer|\] #[0-9]+ 0x|dotweave|PID [0-9]+|Job [0-9]+\] (ERROR|Job|End|Unable|Backend)' \
+        "$1/log/error_log" 2>/dev/null | grep -v '^D .*envp\[' | tail -n 60 >&2 || true
+}
+
+# A free TCP port on the loopback interface.
+free_port() {
+    python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+
+# wait_cupsd_jobs FOLDER: until no job is left in the queues; fails at once
+# on a stopped or aborted job, or after two minutes.
+wait_cupsd_jobs() {
+    for _ in $(seq 600); do
+        [ -z "$(lpstat -o 2>/dev/null)" ] && return 0
+        if grep -a -q -E '\[Job [0-9]+\] Job (stopped|aborted)' "$1/log/error_log"; then
+            fail "a job failed"
+        fi
+        sleep 0.2
+    done
+    lpstat -o >&2
+    fail "jobs did not complete"
+}
