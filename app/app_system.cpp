@@ -97,6 +97,9 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void *)
                                                nullptr, false);
     if (system == nullptr)
         return nullptr;
+    // PAPPL keeps at most 1 MiB of log before it starts the file over.
+    if (const char *size = cupsGetOption("max-log-size", numOptions, options); size != nullptr)
+        papplSystemSetMaxLogSize(system, static_cast<size_t>(std::strtoull(size, nullptr, 10)));
     // The project's schemes must join PAPPL's own: PAPPL sets up its schemes
     // only while it has none, the first time a device address is checked.
     papplDeviceIsSupported("socket://localhost");

@@ -235,7 +235,7 @@ void AppServer::AddPrinter(const std::string &name, const std::string &driver, c
 {
     std::string output;
     if (Run({"add", "-d", name, "-m", driver, "-v", deviceUri}, &output) != 0)
-        throw std::runtime_error("cannot add printer " + name + ": " + output);
+        throw std::runtime_error("cannot add printer " + name + ": " + output + "\n" + Problems());
 }
 
 int AppServer::Print(const std::string &printer, const std::string &file, const std::string &format,
@@ -316,7 +316,7 @@ void AppServer::WaitUntilUp(const std::string &printer) const
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    throw std::runtime_error("printer " + printer + " did not come up: " + last);
+    throw std::runtime_error("printer " + printer + " did not come up: " + last + "\n" + Problems());
 }
 
 std::vector<std::string> JobFiles(const std::string &folder)

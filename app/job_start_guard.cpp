@@ -1,0 +1,62 @@
+// PAPPL 1.3.1 (Debian 12) can start one job twice. Its job check starts a
+// thread for the first pending job and returns; the job leaves "pending" only
+// once that thread runs. A second check in between (a job submitted just as
+// the previous one finishes) starts the same job again: two threads then
+// write the same device, and the late one may open the document after the
+// first removed it. This executable's own definition of the check, which
+// PAPPL calls through its symbol table, runs PAPPL's check one at a time and
+// returns only once the job it started has left "pending".
+#include <pappl/pappl.h>
+
+#include <dlfcn.h>
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+using CheckJobs = void (*)(pappl_printer_t *);
+
+struct FirstPending {
+    int id = 0;
+};
+
+void NotePending(pappl_job_t *job, void *data)
+{
+    auto *first = static_cast<FirstPending *>(data);
+    if (first->id == 0 && papplJobGetState(job) == IPP_JSTATE_PENDING)
+        first->id = papplJobGetID(job);
+}
+
+bool StillPending(pappl_printer_t *printer, int id)
+{
+    pappl_job_t *job = papplPrinterFindJob(printer, id);
+    return job != nullptr && papplJobGetState(job) == IPP_JSTATE_PENDING;
+}
+
+// A job thread that has not run within this time never will: the check
+// started nothing (the printer was not ready, the job was held).
+constexpr auto kStartLimit = std::chrono::seconds(2);
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) void _papplPrinterCheckJobs(pappl_printer_t *printer)
+{
+    static const auto pappls = reinterpret_cast<CheckJobs>(dlsym(RTLD_NEXT, "_papplPrinterCheckJobs"));
+    static std::mutex oneAtATime;
+    if (pappls == nullptr || printer == nullptr)
+        return;
+    std::lock_guard<std::mutex> lock(oneAtATime);
+    // PAPPL starts the first pending job, and only when the printer is idle.
+    FirstPending first;
+    const bool idle = papplPrinterGetState(printer) == IPP_PSTATE_IDLE;
+    if (idle)
+        papplPrinterIterateActiveJobs(printer, NotePending, &first, 1, 0);
+    pappls(printer);
+    if (first.id == 0)
+        return;
+    const auto limit = std::chrono::steady_clock::now() + kStartLimit;
+    while (StillPending(printer, first.id) && std::chrono::steady_clock::now() < limit)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
