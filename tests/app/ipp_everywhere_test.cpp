@@ -36,7 +36,9 @@ TEST(IppEverywhere, EveryTestPassesForEveryDriver)
         std::system(command.c_str());
         const std::string text = ReadFileBytes(report);
         EXPECT_EQ(Count(text, "[FAIL]"), 0) << text;
-        EXPECT_GE(Count(text, "[PASS]"), 30) << text;
+        // Some tests are skipped when the first job has already completed in
+        // Print-Job's answer, so the number passed varies with timing.
+        EXPECT_GE(Count(text, "[PASS]"), 25) << text;
     }
 }
 
