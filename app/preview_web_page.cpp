@@ -7,6 +7,8 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <map>
+#include <mutex>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -15,6 +17,17 @@
 namespace {
 
 constexpr char kLabel[] = "Last job preview";
+
+// The last Identify-Printer message of each printer, by printer id.
+std::mutex g_messagesMutex;
+std::map<int, std::string> g_messages;
+
+std::string MessageFor(int printerId)
+{
+    std::lock_guard<std::mutex> lock(g_messagesMutex);
+    const auto found = g_messages.find(printerId);
+    return found != g_messages.end() ? found->second : std::string();
+}
 
 std::string PreviewPath(pappl_printer_t *printer)
 {
@@ -104,6 +117,11 @@ bool ServePreview(pappl_client_t *client, void *data)
     const DriverRow *row = FindDriver(papplPrinterGetDriverName(printer));
     // The header sends the HTTP response line too.
     papplClientHTMLPrinterHeader(client, printer, kLabel, 0, nullptr, nullptr);
+    if (const std::string message = MessageFor(printerId); !message.empty()) {
+        papplClientHTMLPuts(client, "<p id=\"dotweave-identify\"><strong>Identify-Printer:</strong> ");
+        papplClientHTMLEscape(client, message.c_str(), 0);
+        papplClientHTMLPuts(client, "</p>\n");
+    }
     LastJobs::Job job;
     if (row == nullptr || !LastJobs::Instance().Get(printerId, job))
         papplClientHTMLPuts(client, "<p>No job has been printed since the server started.</p>\n");
@@ -123,8 +141,18 @@ void AddPreviewPage(pappl_printer_t *printer)
     papplPrinterAddLink(printer, kLabel, path.c_str(), PAPPL_LOPTIONS_NAVIGATION | PAPPL_LOPTIONS_STATUS);
 }
 
+void DisplayMessage(pappl_printer_t *printer, const char *message)
+{
+    std::lock_guard<std::mutex> lock(g_messagesMutex);
+    g_messages[papplPrinterGetID(printer)] = message != nullptr && *message != '\0' ? message : "Identify";
+}
+
 void RemovePreviewPage(pappl_printer_t *printer)
 {
+    {
+        std::lock_guard<std::mutex> lock(g_messagesMutex);
+        g_messages.erase(papplPrinterGetID(printer));
+    }
     papplSystemRemoveResource(papplPrinterGetSystem(printer), PreviewPath(printer).c_str());
     LastJobs::Instance().Forget(papplPrinterGetID(printer));
 }

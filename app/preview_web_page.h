@@ -6,4 +6,6 @@
 // the last job's pages as pictures of the dots the printer received,
 // decoded from the bytes sent with the preview tool's decoders.
 void AddPreviewPage(pappl_printer_t *printer);
+// Identify-Printer's "display" action: the page shows the message.
+void DisplayMessage(pappl_printer_t *printer, const char *message);
 void RemovePreviewPage(pappl_printer_t *printer);

@@ -81,9 +81,12 @@ void AddVendorAttributes(const DriverRow &row, pappl_pr_driver_data_t &data, ipp
     }
 }
 
+// Thermal printers have no display or sound of their own: the printer's web
+// page shows the message.
 void Identify(pappl_printer_t *printer, pappl_identify_actions_t, const char *message)
 {
     papplLogPrinter(printer, PAPPL_LOGLEVEL_INFO, "Identify-Printer: %s", message != nullptr ? message : "");
+    DisplayMessage(printer, message);
 }
 
 }  // namespace

@@ -9,8 +9,9 @@ packages=(
   libgtest-dev libbenchmark-dev
   # printer descriptions, the sample run and the end-to-end tests
   cups cups-client cups-filters cups-ppdc ghostscript poppler-utils python3
-  # the printer application and its tests (IPP Everywhere tests, PAM)
-  libpappl-dev libpam0g-dev cups-ipp-utils
+  # the printer application and its tests (IPP Everywhere tests, PAM, the
+  # browser that checks its web page)
+  libpappl-dev libpam0g-dev cups-ipp-utils chromium
   # the fuzz targets
   clang libclang-rt-14-dev llvm-14
 )

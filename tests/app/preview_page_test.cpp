@@ -57,6 +57,17 @@ TEST(PreviewPage, ShowsTheLastJobsPagesInABrowser)
         ++pictures;
     }
     EXPECT_EQ(pictures, decoded.pages.size());
+    // Identify-Printer's "display" shows its message on the same page.
+    http_t *http = httpConnect2("127.0.0.1", server.Port(), nullptr, AF_INET, HTTP_ENCRYPTION_NEVER, 1, 10000, nullptr);
+    ipp_t *request = ippNewRequest(IPP_OP_IDENTIFY_PRINTER);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, server.PrinterUri("receipt").c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "identify-actions", nullptr, "display");
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_TEXT, "message", nullptr, "Counter 3 <left>");
+    ippDelete(cupsDoRequest(http, request, "/ipp/print/receipt"));
+    httpClose(http);
+    EXPECT_EQ(cupsLastError(), IPP_STATUS_OK);
+    EXPECT_NE(BrowserDom(server.Dir(), url).find("Counter 3 &lt;left&gt;"), std::string::npos);
+
     for (size_t i = 0; i < decoded.pages.size(); ++i) {
         const std::string caption = "Page " + std::to_string(i + 1) + ": " +
                                     std::to_string(decoded.pages[i].WidthDots()) + " x " +
