@@ -40,10 +40,6 @@ extern "C" void CancelJob(int)
 namespace {
 RenderFactory g_renderFactory = nullptr;
 
-// Highest resolution a page may declare. No thermal printer comes near it, and
-// below it every conversion between millimetres and dots stays within int.
-constexpr uint32_t kMaxResolution = 9600;
-
 // Lines of a refused page are skipped in pieces of at most this size.
 constexpr uint32_t kSkipPieceBytes = 65536;
 
@@ -71,36 +67,6 @@ CBaseRender *CreateRenderForModel(int modelNumber)
     }
 }
 
-const char *RefusePage(const cups_page_header2_t &header)
-{
-    const uint32_t bpp = header.cupsBitsPerPixel;
-    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32)
-        return "unsupported bits per pixel";
-    if (header.cupsWidth == 0 || header.cupsHeight == 0)
-        return "the page has no width or height";
-    // Every millimetre conversion divides by or multiplies with the resolution.
-    if (header.HWResolution[0] == 0 || header.HWResolution[1] == 0 || header.HWResolution[0] > kMaxResolution ||
-        header.HWResolution[1] > kMaxResolution)
-        return "the resolution is 0 or above 9600 dpi";
-    const uint64_t rasterBytes = static_cast<uint64_t>(header.cupsBytesPerLine) * header.cupsHeight;
-    if (rasterBytes > 0x7FFFFFFFu)
-        return "the page raster is larger than 2 GiB";
-    const uint64_t lineBits = static_cast<uint64_t>(header.cupsWidth) * bpp;
-    if (static_cast<uint64_t>(header.cupsBytesPerLine) * 8 < lineBits)
-        return "the line length does not hold the page width";
-    // A producer may pad its lines to 32 bits, never more: a longer line would
-    // make the filter read and hold memory for bytes that are never printed.
-    if (header.cupsBytesPerLine > (lineBits + 31) / 32 * 4)
-        return "the line length is longer than the page width needs";
-    // The image keeps rows padded to 32 bits; count those, not the bare bits.
-    const uint32_t imageBpp = bpp == 32 ? 24 : bpp;
-    const uint64_t imageBytes =
-        (static_cast<uint64_t>(header.cupsWidth) * imageBpp + 31) / 32 * 4 * header.cupsHeight;
-    if (imageBytes > static_cast<uint64_t>(CRasterImage::kMaxMemory))
-        return "the page image would be larger than 256 MiB";
-    return nullptr;
-}
-
 namespace {
 
 // The stream may set the header's enumerated fields to any 32-bit value, which
@@ -114,21 +80,27 @@ int32_t EnumField(const Field &field)
     return value;
 }
 
+// Reads and drops `bytes` bytes of the stream in pieces of a bounded size;
+// false when the stream ends first.
+bool SkipBytes(cups_raster_t *ras, uint64_t bytes)
+{
+    std::vector<unsigned char> piece(static_cast<size_t>(std::min<uint64_t>(bytes, kSkipPieceBytes)) + 1);
+    while (bytes > 0) {
+        const uint32_t take = static_cast<uint32_t>(std::min<uint64_t>(bytes, kSkipPieceBytes));
+        if (cupsRasterReadPixels(ras, piece.data(), take) == 0)
+            return false;
+        bytes -= take;
+    }
+    return true;
+}
+
 // Reads and drops the lines of a page that is not printed, so the next page
-// header is read where it starts.
+// header is read where it starts. The header of a refused page may claim
+// lines of any length: they are read in pieces, never into a buffer of the
+// claimed size.
 void SkipPageLines(cups_raster_t *ras, const cups_page_header2_t &header)
 {
-    // The header of a refused page may claim lines of any length: read them in
-    // pieces of a bounded size, not into a buffer of the claimed size.
-    std::vector<unsigned char> piece(std::min<uint32_t>(header.cupsBytesPerLine, kSkipPieceBytes) + 1);
-    for (uint32_t y = 0; y < header.cupsHeight; ++y) {
-        for (uint32_t left = header.cupsBytesPerLine; left > 0;) {
-            const uint32_t take = std::min<uint32_t>(left, kSkipPieceBytes);
-            if (cupsRasterReadPixels(ras, piece.data(), take) == 0)
-                return;
-            left -= take;
-        }
-    }
+    SkipBytes(ras, uint64_t{header.cupsBytesPerLine} * header.cupsHeight);
 }
 
 uint32_t LinesPerRead(uint32_t lineBytes)
@@ -158,49 +130,51 @@ bool ReadLines(cups_raster_t *ras, uint8_t *target, uint32_t lineBytes, uint32_t
 }
 
 // The image then holds what CreateFromArray would build from the collected
-// lines, without the page buffer (a whole raster of memory) and two copies.
+// lines, without a page buffer (a whole raster of memory) and its copies.
 bool ReadPageIntoImage(cups_raster_t *ras, const cups_page_header2_t &header, CRasterImage &image)
 {
-    const uint32_t bpp = header.cupsBitsPerPixel;
-    if (bpp == 32 || image.Create(header.cupsWidth, header.cupsHeight, bpp, 0) == nullptr)
+    CPageAssembler page;
+    if (!page.Begin(header, image))
         return false;
-    if (bpp < 24)
-        image.SetGrayPalette();
-
-    const uint32_t lineBytes = header.cupsBytesPerLine;
-    const size_t effWidth = image.GetEffWidth();
-    const uint32_t height = header.cupsHeight;
-    // Rows are stored top down one after the other, so when a line fills a
-    // stored row exactly the whole page is one run of lines.
-    if (lineBytes == effWidth) {
-        ReadLines(ras, image.GetBits(0), lineBytes, height);
-        return true;
-    }
-    // Shorter lines: read a piece of them packed at the start of its rows,
-    // then move each line to its own row, last first so none is overwritten
-    // before it has moved, and whiten the row tails. A checked header never
-    // has lines longer than the stored rows.
-    if (lineBytes > effWidth)
-        return false;
+    const uint32_t lineBytes = page.LineBytes();
     const uint32_t perRead = LinesPerRead(lineBytes);
-    for (uint32_t y = 0; y < height;) {
-        const uint32_t count = std::min(perRead, height - y);
-        uint8_t *first = image.GetBits(y);
-        const bool complete = ReadLines(ras, first, lineBytes, count);
-        for (uint32_t i = count; i-- > 0;) {
-            uint8_t *row = first + static_cast<size_t>(i) * effWidth;
-            std::memmove(row, first + static_cast<size_t>(i) * lineBytes, lineBytes);
-            std::memset(row + lineBytes, 0xFF, effWidth - lineBytes);
+    if (page.TakesPackedLines()) {
+        // A piece of lines is read packed at the start of its rows, then
+        // each line moves to its own row.
+        while (page.RowsLeft() > 0) {
+            const uint32_t count = std::min(perRead, page.RowsLeft());
+            const bool complete = ReadLines(ras, page.PackedTarget(), lineBytes, count);
+            page.PlacePacked(count);
+            if (!complete)
+                break;
         }
-        y += count;
-        if (!complete) {
-            for (; y < height; ++y)
-                std::memset(image.GetBits(y), 0xFF, effWidth);
+    } else if (lineBytes <= kReadPieceBytes) {
+        // Lines longer than their rows, or of 32 bits per pixel, go through
+        // a buffer of one piece.
+        std::vector<uint8_t> piece(static_cast<size_t>(perRead) * lineBytes);
+        while (page.RowsLeft() > 0) {
+            const uint32_t count = std::min(perRead, page.RowsLeft());
+            const bool complete = ReadLines(ras, piece.data(), lineBytes, count);
+            for (uint32_t i = 0; i < count; ++i)
+                page.AddLine(piece.data() + static_cast<size_t>(i) * lineBytes, lineBytes);
+            if (!complete)
+                break;
+        }
+    } else {
+        // Long lines: the bytes a row keeps go through a buffer of one row,
+        // the padding after them is read in pieces and dropped.
+        std::vector<uint8_t> line(page.KeptBytes());
+        while (page.RowsLeft() > 0) {
+            const bool complete = ReadLines(ras, line.data(), page.KeptBytes(), 1) &&
+                                  SkipBytes(ras, lineBytes - page.KeptBytes());
+            page.AddLine(line.data(), line.size());
+            if (!complete)
+                break;
         }
     }
+    page.Finish();
     return true;
 }
-
 
 int CCupsInstance::Run(int argc, char **argv)
 {
@@ -238,6 +212,9 @@ int CCupsInstance::Run(int argc, char **argv)
     sigemptyset(&action.sa_mask);
     action.sa_handler = CancelJob;
     sigaction(SIGTERM, &action, nullptr);
+    // A printer pipe whose reader went away fails the write with EPIPE, which
+    // ends the job with a message, instead of killing the filter silently.
+    std::signal(SIGPIPE, SIG_IGN);
 
     numOptions = cupsParseOptions(argv[5], 0, &options);
 
@@ -298,14 +275,17 @@ int CCupsInstance::Run(int argc, char **argv)
             CMyBuffer built;
             StartPage(ppd, &header, built);
         } else {
+            SysLog(LOG_ERR, "create image error\n");
+            // A page that silently does not print would be a failure reported as success.
+            _cupsLangPrintFilter(stderr, "ERROR", "Page %d cannot be printed: the page image could not be built (%s).",
+                                 Page, g_pRender->image.GetLastError());
             // No image left over from an earlier page may pass for this one.
             g_pRender->image.Destroy();
-            CMyBuffer pageBuffer;
-            pageBuffer.InitBuffer(static_cast<int>(header.cupsBytesPerLine * header.cupsHeight));
-            ReadLines(ras, reinterpret_cast<uint8_t *>(pageBuffer.GetBuffer()), header.cupsBytesPerLine,
-                      header.cupsHeight);
-            StartPage(ppd, &header, pageBuffer);
+            SkipPageLines(ras, header);
         }
+        // A failed write has cut the printer stream: the job ends here.
+        if (g_pRender->OutputFailed())
+            break;
         _cupsLangPrintFilter(stderr, "INFO", "Finished page %d.", Page);
         EndPage(ppd, &header);
         if (Canceled)
@@ -323,6 +303,8 @@ int CCupsInstance::Run(int argc, char **argv)
     g_pRender->header = nullptr;
     cupsFreeOptions(numOptions, options);
 
+    if (g_pRender->OutputFailed())
+        return 1;
     if (Page == 0) {
         _cupsLangPrintFilter(stderr, "ERROR", "No pages were found.");
         return 1;

@@ -2,6 +2,7 @@
 
 #include "filter/my_buffer.h"
 #include "render/base_render.h"
+#include "render/page_assembler.h"
 
 #include <cups/ppd.h>
 #include <cups/raster.h>
@@ -21,19 +22,14 @@ extern "C" void CancelJob(int);
 // Creates the render object for a PPD model number; null for an unknown one.
 CBaseRender *CreateRenderForModel(int modelNumber);
 
-// Why a page cannot become an image, checked from its header before any
-// memory is set aside for it; null when the page can be printed.
-const char *RefusePage(const cups_page_header2_t &header);
-
 // Reads `lines` lines of `lineBytes` bytes each into `target`, many lines to
 // a call. False when the stream ends first: what it delivered is in place and
 // the rest of the target is white (0xFF).
 bool ReadLines(cups_raster_t *ras, uint8_t *target, uint32_t lineBytes, uint32_t lines);
 
-// Reads a checked page of 1, 4, 8 or 24 bits per pixel into `image`, one
-// stored row per line with white row tails; lines the stream never delivered
-// are white. False, with nothing read, for 32 bits per pixel or when the
-// image cannot be created.
+// Reads a page that RefusePage accepts into `image`, one stored row per line
+// as CreateFromArray would build it; lines the stream never delivered are
+// white. False, with nothing read, when the image cannot be created.
 bool ReadPageIntoImage(cups_raster_t *ras, const cups_page_header2_t &header, CRasterImage &image);
 
 // Lets in-process tests supply their own render object; null restores the

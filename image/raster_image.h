@@ -68,6 +68,11 @@ public:
     uint8_t *Create(uint32_t width, uint32_t height, uint32_t bpp, uint32_t imageType);
     bool CreateFromArray(const uint8_t *pixels, uint32_t width, uint32_t height, uint32_t bpp,
                          uint32_t lineBytes, bool flip);
+    // Fills stored row `row` from one raster line of lineBytes bytes, as
+    // CreateFromArray does for each of its lines: a 32-bit line (rgba) gives
+    // its fourth bytes to the alpha plane, a longer line loses the bytes past
+    // the row, and what a shorter line does not carry is white.
+    void SetRowFromLine(uint32_t row, const uint8_t *line, uint32_t lineBytes, bool rgba);
     bool Destroy();
     bool DestroyFrames();
 

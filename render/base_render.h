@@ -34,6 +34,10 @@ public:
 
     void SetModelName(const char *name) { modelName = name != nullptr ? name : ""; }
 
+    // Whether printer output could not be delivered: the job must end, and
+    // nothing more is sent.
+    bool OutputFailed() const { return outputFailed; }
+
     // Page preparation for a one-bit printer.
     void AdjustImage();
     void CropWhiteEdge(int top, int bottom, int left, int right);
@@ -52,4 +56,7 @@ public:
     cups_page_header2_t *header = nullptr;
     bool initialized = false;
     std::string modelName;
+
+protected:
+    bool outputFailed = false;
 };

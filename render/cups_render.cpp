@@ -10,12 +10,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <poll.h>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <syslog.h>
 #include <unistd.h>
+
+// The scheduler's message function of libcups: prefix, colon, blank, the
+// localised message and a line end.
+extern "C" int _cupsLangPrintFilter(FILE *fp, const char *prefix, const char *message, ...)
+    __attribute__((format(printf, 3, 4)));
 
 template <class T>
 void CCupsRender<T>::OnBeginBmp()
@@ -34,7 +40,9 @@ void CCupsRender<T>::OnBeginBmp()
 template <class T>
 void CCupsRender<T>::WriteSpool(const void *data, int length)
 {
-    if (length <= 0 || data == nullptr)
+    // After a failed write the stream is cut: anything sent on would reach
+    // the printer out of place.
+    if (length <= 0 || data == nullptr || this->outputFailed)
         return;
     // The whole block must reach the printer: a write cut short by a signal
     // or a full pipe goes on where it stopped, so no command is truncated.
@@ -43,10 +51,19 @@ void CCupsRender<T>::WriteSpool(const void *data, int length)
     while (left > 0) {
         const ssize_t written = write(1, bytes, left);
         if (written < 0) {
-            if (errno == EINTR || errno == EAGAIN)
+            if (errno == EINTR)
                 continue;
-            SysLog(LOG_ERR, "WriteSpool: write failed: %s", std::strerror(errno));
-            break;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                // A non-blocking output that is full: wait until it takes more.
+                pollfd out{1, POLLOUT, 0};
+                poll(&out, 1, -1);
+                continue;
+            }
+            const int error = errno;
+            SysLog(LOG_ERR, "WriteSpool: write failed: %s", std::strerror(error));
+            _cupsLangPrintFilter(stderr, "ERROR", "The printer data could not be written: %s.", std::strerror(error));
+            this->outputFailed = true;
+            return;
         }
         bytes += written;
         left -= static_cast<size_t>(written);
