@@ -1,5 +1,5 @@
 // The settings reader with arbitrary option choices. Byte 0 chooses the model
-// number; then, for each of the eighteen options, a choice name (empty: the
+// number; then, for each of the options the filter reads, a choice name (empty: the
 // PPD lacks the option); then a small page. The PPD is built from those
 // choices, marked, read with GetPrinterParameters, and the page goes through
 // page preparation and the model's back-end.

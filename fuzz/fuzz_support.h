@@ -36,7 +36,7 @@ struct FilterOption {
     std::vector<const char *> choices;
 };
 
-// The eighteen options, each with ordinary and hostile choices.
+// The options the filter reads, each with ordinary and hostile choices.
 const std::vector<FilterOption> &FilterOptions();
 
 // Printer output goes to /dev/null and log lines are dropped, once per process.

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstddef>
 #include <poll.h>
 #include <cstdarg>
 #include <cstdio>
@@ -144,6 +145,37 @@ int Times8(int value)
     return LengthMm(value) * 8;
 }
 
+// Finishing choices are named after what the printer does.
+struct NamedChoice {
+    const char *choice;
+    int value;
+};
+
+// ESC/POS: the cut at the end of the job or after every page, full or partial.
+constexpr NamedChoice kCutModes[] = {
+    {"None", 0}, {"JobFull", 1}, {"JobPartial", 2}, {"PageFull", 3}, {"PagePartial", 4},
+};
+// ESC/POS: the cash-drawer pulse before or after each page.
+constexpr NamedChoice kCashDrawerPulses[] = {{"None", 0}, {"BeforePage", 1}, {"AfterPage", 2}};
+// TSPL: what happens to each label once printed.
+constexpr NamedChoice kCutterModes[] = {
+    {"None", 0}, {"Tear", 1}, {"Cutter", 2}, {"Peel", 3}, {"PartialCutter", 4},
+};
+
+// The value of a named choice; false (value unchanged) for a name the
+// table does not know.
+template <size_t N>
+bool NamedValue(const NamedChoice (&table)[N], const std::string &choice, int32_t &value)
+{
+    for (const NamedChoice &row : table) {
+        if (choice == row.choice) {
+            value = row.value;
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 template <class T>
@@ -253,6 +285,13 @@ void CCupsRender<T>::GetPrinterParameters()
         tone.iCropRightEdge = ChoiceNumber(choice);
         AddLog("iCropRightEdge = %d", tone.iCropRightEdge);
     }
+    // Only the printer classes that cut or have a drawer offer these.
+    if (NamedValue(kCutModes, GetMarkedOption("CutMode"), reg.iCutMode))
+        AddLog("iCutMode = %d", reg.iCutMode);
+    if (NamedValue(kCashDrawerPulses, GetMarkedOption("CashDrawer"), reg.iCashDrawer))
+        AddLog("iCashDrawer = %d", reg.iCashDrawer);
+    if (NamedValue(kCutterModes, GetMarkedOption("CutterMode"), reg.iCutterMode))
+        AddLog("iCutterMode = %d", reg.iCutterMode);
 }
 
 template class CCupsRender<CPrinterTSPL>;

@@ -73,7 +73,7 @@ TEST_F(PrinterSettings, PpdWithoutAnyKeyword)
 {
     Read({});
     EXPECT_EQ(g_log.front(), "CCupsRender::GetPrinterParameters");
-    EXPECT_EQ(LoggedWithPrefix("GetMarkedOption: "), 18u);
+    EXPECT_EQ(LoggedWithPrefix("GetMarkedOption: "), 21u);
     EXPECT_TRUE(Logged("GetMarkedOption: AdjustHoriaontal is error"));
     EXPECT_TRUE(Logged("iLiangdu = 0"));
     EXPECT_EQ(LoggedWithPrefix("Gap = "), 0u);
@@ -127,6 +127,14 @@ TEST_F(PrinterSettings, EveryKeywordStoresItsField)
         {"CropEdgeLeft", "3", "iCropLeftEdge = 3", [](const CBaseRender &r) { return r.halftone.iCropLeftEdge == 3; }},
         {"CropEdgeRight", "9", "iCropRightEdge = 9",
          [](const CBaseRender &r) { return r.halftone.iCropRightEdge == 9; }},
+        {"CutMode", "JobPartial", "iCutMode = 2", [](const CBaseRender &r) { return r.regStruct.iCutMode == 2; }},
+        {"CutMode", "PageFull", "iCutMode = 3", [](const CBaseRender &r) { return r.regStruct.iCutMode == 3; }},
+        {"CutMode", "Sometimes", nullptr, [](const CBaseRender &r) { return r.regStruct.iCutMode == 0; }},
+        {"CashDrawer", "AfterPage", "iCashDrawer = 2",
+         [](const CBaseRender &r) { return r.regStruct.iCashDrawer == 2; }},
+        {"CutterMode", "Peel", "iCutterMode = 3", [](const CBaseRender &r) { return r.regStruct.iCutterMode == 3; }},
+        {"CutterMode", "PartialCutter", "iCutterMode = 4",
+         [](const CBaseRender &r) { return r.regStruct.iCutterMode == 4; }},
     };
     for (const KeywordCase &c : cases) {
         SCOPED_TRACE(std::string(c.keyword) + "=" + c.choice);
