@@ -41,7 +41,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         CCupsInstance instance;
         instance.Run(6, argv);
     }
-    g_pRender.Reset();
 
     dup2(savedStdin, 0);
     close(savedStdin);
