@@ -55,6 +55,19 @@ bool CPrintJob::Start(const char *modelName, ISettingsSource *settings)
     });
 }
 
+bool CPrintJob::OverridePage(ISettingsSource &settings)
+{
+    return Guarded([&] {
+        if (!overridden) {
+            jobRegStruct = render->regStruct;
+            jobHalftone = render->halftone;
+            overridden = true;
+        }
+        render->ReadSettings(settings);
+        return true;
+    });
+}
+
 bool CPrintJob::BeginPage(const cups_page_header2_t &pageHeader)
 {
     ++pages;
@@ -138,7 +151,13 @@ bool CPrintJob::PrintPage()
 bool CPrintJob::EndPage()
 {
     pageReady = false;
-    return Guarded([&] { return render->OnEndPage(); });
+    const bool ended = Guarded([&] { return render->OnEndPage(); });
+    if (overridden && render != nullptr) {
+        render->regStruct = jobRegStruct;
+        render->halftone = jobHalftone;
+        overridden = false;
+    }
+    return ended;
 }
 
 bool CPrintJob::Finish()

@@ -32,6 +32,10 @@ public:
     // document. False when the job cannot go on.
     bool Start(const char *modelName, ISettingsSource *settings = nullptr);
 
+    // Settings for the next page only (a page that IPP overrides cover): read
+    // now, in place of the job's, which come back at EndPage.
+    bool OverridePage(ISettingsSource &settings);
+
     // Starts the next page from its raster header: counts it, and creates
     // the page image. False, with the reason reported, when no image can
     // come from the header or memory runs out for it: the caller then drops
@@ -69,6 +73,10 @@ private:
     CPageAssembler lines;
     cups_page_header2_t header{};
     bool pageReady = false;
+    // The job's own settings while a page has its own.
+    bool overridden = false;
+    tagREGSTRUCT jobRegStruct;
+    tagREGSTRUCTWITHALFTONE jobHalftone;
     int pages = 0;
     std::atomic<bool> canceled{false};
     bool outOfMemory = false;

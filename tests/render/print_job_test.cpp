@@ -148,6 +148,35 @@ TEST(PrintJob, TwoJobsAtOnceGiveTheirBytesAloneAndCancellingOneSparesTheOther)
     EXPECT_EQ(labelJob.Pages(), 2);
 }
 
+TEST(PrintJob, PageSettingsHoldForTheirPageOnly)
+{
+    const std::vector<RasterPage> pages = Pages(3, 8, 80);
+    const Settings job = {{"ImageFilter", "0"}, {"zeMediaTracking", "Gap"}};
+    const Settings page = {{"ImageFilter", "1"}, {"zeMediaTracking", "BLine"}, {"Rotate", "1"}, {"Darkness", "4"}};
+    auto alone = [&](size_t i, const Settings &settings) {
+        return PrintAlone(EPrinterLanguage::TSPL, {pages[i]}, settings);
+    };
+
+    CollectingOutput output;
+    CPrintJob printJob(CreateRender(EPrinterLanguage::TSPL), output);
+    CSettingPairs jobPairs(job), pagePairs(page);
+    ASSERT_TRUE(printJob.Start("test", &jobPairs));
+    for (size_t i = 0; i < pages.size(); ++i) {
+        if (i == 1) {
+            ASSERT_TRUE(printJob.OverridePage(pagePairs));
+        }
+        cups_page_header2_t header;
+        FillRasterHeader(pages[i], header);
+        ASSERT_TRUE(printJob.BeginPage(header));
+        for (unsigned y = 0; y < pages[i].height; ++y)
+            printJob.AddLine(pages[i].Row(y), pages[i].BytesPerLine());
+        ASSERT_TRUE(printJob.PrintPage());
+        ASSERT_TRUE(printJob.EndPage());
+    }
+    ASSERT_TRUE(printJob.Finish());
+    EXPECT_TRUE(output.bytes == alone(0, job) + alone(1, page) + alone(2, job));
+}
+
 // Back-ends that fail the way an engine can fail.
 class ThrowingTSPL : public CPrinterTSPL {
 public:
