@@ -2,7 +2,8 @@
 #include "image/raster_image.h"
 #include "image/raster_image_dither.h"
 
-bool CRasterImage::Dither(int32_t method)
+bool CRasterImage::HalftoneWith(void (*rows)(const void *context, CRasterImage &grey, CRasterImage &bitmap),
+                                const void *context)
 {
     if (dib.get() == nullptr)
         return false;
@@ -22,13 +23,32 @@ bool CRasterImage::Dither(int32_t method)
     bitmap.SelectionCopy(*this);
     bitmap.AlphaCopy(*this);
 
-    if (method == 1 || method == 7 || method == 8 || method == 9)
-        OrderedRows(method, *this, bitmap);
-    else
-        DiffuseRows(method, *this, bitmap);
+    rows(context, *this, bitmap);
 
     bitmap.SetPaletteColor(0, 0, 0, 0, 0);
     bitmap.SetPaletteColor(1, 255, 255, 255, 0);
     Transfer(bitmap, true);
     return true;
+}
+
+bool CRasterImage::Dither(int32_t method)
+{
+    return HalftoneWith(
+        [](const void *context, CRasterImage &grey, CRasterImage &bitmap) {
+            const int32_t m = *static_cast<const int32_t *>(context);
+            if (m == 1 || m == 7 || m == 8 || m == 9)
+                OrderedRows(m, grey, bitmap);
+            else
+                DiffuseRows(m, grey, bitmap);
+        },
+        &method);
+}
+
+bool CRasterImage::AutoHalftone(uint8_t level)
+{
+    return HalftoneWith(
+        [](const void *context, CRasterImage &grey, CRasterImage &bitmap) {
+            AutoHalftoneRows(*static_cast<const uint8_t *>(context), grey, bitmap);
+        },
+        &level);
 }

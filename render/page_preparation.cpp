@@ -96,6 +96,9 @@ private:
     uint8_t tailMask;  // the dots of the last partial byte that lie inside the width
 };
 
+// The ImageFilter choice after the ten dither methods.
+constexpr int32_t kAutomaticHalftone = 11;
+
 int64_t LimitDots(int64_t dots)
 {
     // A limit that converts to a negative count (a hostile resolution) cuts nothing.
@@ -120,6 +123,8 @@ void CBaseRender::AdjustImage()
         image.Light(halftone.iLiangdu, halftone.iDuibidu);
     if (halftone.iGrayMethod < 1)
         image.Threshold(static_cast<uint8_t>(halftone.iThreValue & 0xFF));
+    else if (halftone.iGrayMethod == kAutomaticHalftone)
+        image.AutoHalftone(static_cast<uint8_t>(halftone.iThreValue & 0xFF));
     else
         image.Dither(halftone.iGrayMethod - 1);
 
