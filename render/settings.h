@@ -26,7 +26,7 @@ struct tagREGSTRUCT {
 
 // Image settings.
 struct tagREGSTRUCTWITHALFTONE {
-    int32_t iGrayMethod = 3;       // < 1: fixed threshold; n >= 1: dither method n - 1
+    int32_t iGrayMethod = 3;       // < 1: fixed threshold; 11: automatic; other n >= 1: dither n - 1
     int32_t iThreValue = 175;
     int32_t iLiangdu = 0;          // brightness
     int32_t iDuibidu = 0;          // contrast
