@@ -251,10 +251,11 @@ private:
     };
 
     void Startup(uint32_t imageType);
-    // The frame of every half-tone: grey conversion, the one-bit image, the
-    // rows (the grey image and the bitmap), palette and hand-over.
-    bool HalftoneWith(void (*rows)(const void *context, CRasterImage &grey, CRasterImage &bitmap),
-                      const void *context);
+    // The frame of every half-tone: grey conversion, the one-bit image,
+    // rows(grey image, bitmap), palette and hand-over. Defined beside its
+    // only callers, Dither and AutoHalftone.
+    template <class Rows>
+    bool HalftoneWith(Rows rows);
     static uint32_t EffWidthFor(uint32_t width, uint32_t bpp);
     void InvalidateNearestCache() { info.lastColorValid = false; }
     void ZeroInfo();  // every field of the information record to zero

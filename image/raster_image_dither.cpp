@@ -2,8 +2,8 @@
 #include "image/raster_image.h"
 #include "image/raster_image_dither.h"
 
-bool CRasterImage::HalftoneWith(void (*rows)(const void *context, CRasterImage &grey, CRasterImage &bitmap),
-                                const void *context)
+template <class Rows>
+bool CRasterImage::HalftoneWith(Rows rows)
 {
     if (dib.get() == nullptr)
         return false;
@@ -23,7 +23,7 @@ bool CRasterImage::HalftoneWith(void (*rows)(const void *context, CRasterImage &
     bitmap.SelectionCopy(*this);
     bitmap.AlphaCopy(*this);
 
-    rows(context, *this, bitmap);
+    rows(*this, bitmap);
 
     bitmap.SetPaletteColor(0, 0, 0, 0, 0);
     bitmap.SetPaletteColor(1, 255, 255, 255, 0);
@@ -33,22 +33,15 @@ bool CRasterImage::HalftoneWith(void (*rows)(const void *context, CRasterImage &
 
 bool CRasterImage::Dither(int32_t method)
 {
-    return HalftoneWith(
-        [](const void *context, CRasterImage &grey, CRasterImage &bitmap) {
-            const int32_t m = *static_cast<const int32_t *>(context);
-            if (m == 1 || m == 7 || m == 8 || m == 9)
-                OrderedRows(m, grey, bitmap);
-            else
-                DiffuseRows(m, grey, bitmap);
-        },
-        &method);
+    return HalftoneWith([method](CRasterImage &grey, CRasterImage &bitmap) {
+        if (method == 1 || method == 7 || method == 8 || method == 9)
+            OrderedRows(method, grey, bitmap);
+        else
+            DiffuseRows(method, grey, bitmap);
+    });
 }
 
 bool CRasterImage::AutoHalftone(uint8_t level)
 {
-    return HalftoneWith(
-        [](const void *context, CRasterImage &grey, CRasterImage &bitmap) {
-            AutoHalftoneRows(*static_cast<const uint8_t *>(context), grey, bitmap);
-        },
-        &level);
+    return HalftoneWith([level](CRasterImage &grey, CRasterImage &bitmap) { AutoHalftoneRows(level, grey, bitmap); });
 }
