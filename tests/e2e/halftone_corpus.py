@@ -48,7 +48,6 @@ except ImportError as missing:  # reported like a missing tool below
 DPI = 203
 WIDTH, HEIGHT = 4 * DPI + 1, 6 * DPI + 1  # 4 x 6 in, rounded up as a renderer does
 CHOICES = list(range(12))
-TABLE = [0, 1, 3, 9, 11]
 NAMES = {0: "threshold", 1: "Floyd-Steinberg", 2: "ordered 4x4", 3: "Burkes", 4: "Stucki",
          5: "Jarvis-Judice-Ninke", 6: "Sierra", 7: "Stevenson-Arce", 8: "ordered interleaved",
          9: "ordered 8x8", 10: "ordered 16x16", 11: "automatic"}
