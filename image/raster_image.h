@@ -175,6 +175,9 @@ public:
 
     // --- dithering ---
     bool Dither(int32_t method);
+    // Hard edges (text, barcodes, rules and their grey rims) thresholded at
+    // level, everything else error-diffused, no error crossing between them.
+    bool AutoHalftone(uint8_t level);
 
     // --- resampling ---
     bool Resample(int32_t newWidth, int32_t newHeight, int32_t mode = 1, CRasterImage *destination = nullptr);
@@ -253,6 +256,11 @@ private:
     };
 
     void Startup(uint32_t imageType);
+    // The frame of every half-tone: grey conversion, the one-bit image,
+    // rows(grey image, bitmap), palette and hand-over. Defined beside its
+    // only callers, Dither and AutoHalftone.
+    template <class Rows>
+    bool HalftoneWith(Rows rows);
     static uint32_t EffWidthFor(uint32_t width, uint32_t bpp);
     void InvalidateNearestCache() { info.lastColorValid = false; }
     void ZeroInfo();  // every field of the information record to zero

@@ -115,6 +115,8 @@ bool CBaseRender::AdjustImage()
         image.Light(halftone.iLiangdu, halftone.iDuibidu);
     if (halftone.iGrayMethod < kFloydSteinberg)
         image.Threshold(static_cast<uint8_t>(halftone.iThreValue & 0xFF));
+    else if (halftone.iGrayMethod == kAutomatic)
+        image.AutoHalftone(static_cast<uint8_t>(halftone.iThreValue & 0xFF));
     else
         image.Dither(halftone.iGrayMethod - 1);
 

@@ -31,8 +31,9 @@ enum ECashDrawer : int32_t { kDrawerNone = 0, kDrawerBeforePage = 1, kDrawerAfte
 // iCutterMode (TSPL).
 enum ECutterMode : int32_t { kCutterNone = 0, kCutterTear = 1, kCutterCut = 2, kCutterPeel = 3, kCutterPartial = 4 };
 
-// iGrayMethod: below kFloydSteinberg the fixed threshold, otherwise dither
-// method iGrayMethod - 1 of the image library.
+// iGrayMethod: below kFloydSteinberg the fixed threshold, kAutomatic the
+// automatic half-tone (hard edges thresholded, the rest diffused), otherwise
+// dither method iGrayMethod - 1 of the image library.
 enum EHalftone : int32_t {
     kThreshold = 0,
     kFloydSteinberg = 1,
@@ -45,6 +46,7 @@ enum EHalftone : int32_t {
     kOrderedInterleaved4 = 8,
     kOrderedBayer8 = 9,
     kOrdered16 = 10,
+    kAutomatic = 11,
 };
 
 // Printer settings, filled from the job's options once per job.

@@ -9,6 +9,9 @@ packages=(
   libgtest-dev libbenchmark-dev
   # printer descriptions, the sample run and the end-to-end tests
   cups cups-client cups-filters cups-ppdc ghostscript poppler-utils python3
+  # the half-tone corpus: barcodes drawn by zint, read back by zbarimg,
+  # labels drawn with Debian's python3, numpy and PIL
+  zint zbar-tools python3-numpy python3-pil fonts-dejavu-core
   # the fuzz targets
   clang libclang-rt-14-dev llvm-14
 )
