@@ -29,32 +29,32 @@ constexpr int kRollMargin = 500;
 
 constexpr DriverRow kDrivers[] = {
     {"tspl_203dpi", "TSPL Label 203dpi", 20, "TSPL", 203, kLabelMedia, "om_small-photo_100x150mm", 0, "custom_min_10x10mm", "custom_max_108x1000mm",
-     MediaSet::Label, false, false, false, false},
+     MediaSet::Label, false, false, false},
     {"tspl_300dpi", "TSPL Label 300dpi", 20, "TSPL", 300, kLabelMedia, "om_small-photo_100x150mm", 0, "custom_min_10x10mm", "custom_max_106x1000mm",
-     MediaSet::Label, false, false, false, false},
+     MediaSet::Label, false, false, false},
     {"escpos_203dpi", "ESC/POS Receipt 203dpi", 21, "ESC/POS", 203, kReceiptMedia, "om_80x210mm_80x210mm",
      kRollMargin, "custom_min_58x20mm", "custom_max_80x3000mm",
-     MediaSet::Receipt, true, false, true, false},
+     MediaSet::Receipt, true, true, false},
     {"cpcl_203dpi", "CPCL Mobile 203dpi", 22, "CPCL", 203, kMobileMedia, "om_58x210mm_58x210mm", kRollMargin, "custom_min_25x10mm", "custom_max_112x3000mm",
-     MediaSet::Mobile, true, false, false, false},
+     MediaSet::Mobile, true, false, false},
     {"paperang_203dpi", "Paperang 203dpi", 23, "Paperang", 203, kPocketMedia, "om_57x100mm_57x100mm", 450, "custom_min_57x10mm", "custom_max_57x3000mm",
-     MediaSet::Pocket, true, true, false, false},
+     MediaSet::Pocket, true, false, false},
     {"paperang_300dpi", "Paperang 300dpi", 23, "Paperang", 300, kPocketMedia, "om_57x100mm_57x100mm", 412, "custom_min_57x10mm", "custom_max_57x3000mm",
-     MediaSet::Pocket, true, true, false, false},
+     MediaSet::Pocket, true, false, false},
     {"peripage_203dpi", "PeriPage 203dpi", 24, "PeriPage", 203, kPocketMedia, "om_57x100mm_57x100mm", 450, "custom_min_57x10mm", "custom_max_57x3000mm",
-     MediaSet::Pocket, true, true, false, true},
+     MediaSet::Pocket, true, false, true},
     {"peripage_300dpi", "PeriPage 300dpi", 24, "PeriPage", 300, kPocketMedia, "om_57x100mm_57x100mm", 412, "custom_min_57x10mm", "custom_max_57x3000mm",
-     MediaSet::Pocket, true, true, false, true},
+     MediaSet::Pocket, true, false, true},
 };
 
 }  // namespace
 
-std::span<const DriverRow> DriverTable()
+std::span<const DriverRow> AppDrivers()
 {
     return kDrivers;
 }
 
-const DriverRow *FindDriver(const char *name)
+const DriverRow *FindAppDriver(const char *name)
 {
     if (name == nullptr)
         return nullptr;

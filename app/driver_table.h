@@ -6,8 +6,9 @@
 // them: labels, receipt rolls, mobile printers, pocket printers.
 enum class MediaSet { Label, Receipt, Mobile, Pocket };
 
-// One printer description the project ships, as data: the same models,
-// media sizes, margins and option defaults as its PPD.
+// One printer description as the application offers it: the media sizes,
+// margins and option defaults of its PPD, beside the engine's driver table
+// (printers/driver_table.h), which has no media.
 struct DriverRow {
     const char *name;          // driver name, e.g. "tspl_203dpi"
     const char *description;   // the PPD's ModelName
@@ -21,10 +22,9 @@ struct DriverRow {
     const char *customMax;
     MediaSet mediaSet;
     bool trimEnds;             // trim blank rows above and below by default
-    bool dither;               // diffusion rather than a fixed threshold by default
     bool feedAfterPage;        // feed 10 mm after each page by default
     bool fiveDarknessLevels;   // darkness 0 to 5 instead of 0 to 15
 };
 
-std::span<const DriverRow> DriverTable();
-const DriverRow *FindDriver(const char *name);
+std::span<const DriverRow> AppDrivers();
+const DriverRow *FindAppDriver(const char *name);

@@ -7,7 +7,7 @@
 bool PapplJobOutput::Write(const void *data, size_t size)
 {
     if (papplDeviceWrite(device, data, size) < 0) {
-        Error("Unable to send the page to the printer.");
+        Message(Level::Error, "Unable to send the page to the printer.");
         return false;
     }
     written += size;
@@ -20,10 +20,10 @@ bool PapplJobOutput::Write(const void *data, size_t size)
     return true;
 }
 
-void PapplJobOutput::Error(const char *message)
+void PapplJobOutput::Message(Level level, const char *text)
 {
-    papplJobSetMessage(job, "%s", message);
-    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", message);
+    papplJobSetMessage(job, "%s", text);
+    papplLogJob(job, level == Level::Error ? PAPPL_LOGLEVEL_ERROR : PAPPL_LOGLEVEL_INFO, "%s", text);
 }
 
 void PapplJobOutput::Log(int priority, const char *line)

@@ -1,20 +1,20 @@
 #pragma once
 
-#include "app/engine_adapter.h"
+#include "render/job_output.h"
 
 #include <pappl/pappl.h>
 
 #include <string>
 #include <utility>
 
-// A job's output: printer bytes to the PAPPL device, errors to the job's
+// A job's output: printer bytes to the PAPPL device, messages to the job's
 // state message and log, engine log lines to the job log.
 class PapplJobOutput final : public IJobOutput {
 public:
     PapplJobOutput(pappl_job_t *job, pappl_device_t *device) : job(job), device(device) {}
 
     bool Write(const void *data, size_t size) override;
-    void Error(const char *message) override;
+    void Message(Level level, const char *text) override;
     void Log(int priority, const char *line) override;
 
     size_t BytesWritten() const { return written; }

@@ -112,7 +112,7 @@ bool MapJobSettings(const DriverRow &row, const JobRequest &request, SettingPair
 
     for (const VendorOption &option : VendorOptions()) {
         const bool offered = Offers(row, option);
-        if (!offered && !option.inPpd)
+        if (!offered && !option.inEveryPpd)
             continue;
         std::string choice = DefaultChoice(row, option);
         const std::string *value = offered ? VendorValue(request, option.attribute) : nullptr;

@@ -1,13 +1,15 @@
 #pragma once
 
 #include "app/driver_table.h"
-#include "app/engine_adapter.h"
 
 #include <pappl/pappl.h>
 
 #include <string>
 #include <utility>
 #include <vector>
+
+// The engine's settings as PPD keyword and choice pairs ("Darkness", "12").
+using SettingPairs = std::vector<std::pair<std::string, std::string>>;
 
 // What a job asks for, in IPP terms.
 struct JobRequest {

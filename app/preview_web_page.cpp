@@ -114,7 +114,7 @@ bool ServePreview(pappl_client_t *client, void *data)
     pappl_printer_t *printer = papplSystemFindPrinter(system, nullptr, printerId, nullptr);
     if (printer == nullptr)
         return papplClientRespond(client, HTTP_STATUS_NOT_FOUND, nullptr, nullptr, 0, 0);
-    const DriverRow *row = FindDriver(papplPrinterGetDriverName(printer));
+    const DriverRow *row = FindAppDriver(papplPrinterGetDriverName(printer));
     // The header sends the HTTP response line too.
     papplClientHTMLPrinterHeader(client, printer, kLabel, 0, nullptr, nullptr);
     if (const std::string message = MessageFor(printerId); !message.empty()) {

@@ -94,7 +94,7 @@ void Identify(pappl_printer_t *printer, pappl_identify_actions_t, const char *me
 std::vector<pappl_pr_driver_t> PapplDrivers()
 {
     std::vector<pappl_pr_driver_t> drivers;
-    for (const DriverRow &row : DriverTable())
+    for (const DriverRow &row : AppDrivers())
         drivers.push_back({row.name, row.description, nullptr, nullptr});
     return drivers;
 }
@@ -102,7 +102,7 @@ std::vector<pappl_pr_driver_t> PapplDrivers()
 bool DescribeDriver(pappl_system_t *, const char *driverName, const char *, const char *,
                     pappl_pr_driver_data_t *data, ipp_t **attributes, void *)
 {
-    const DriverRow *row = FindDriver(driverName);
+    const DriverRow *row = FindAppDriver(driverName);
     if (row == nullptr || data == nullptr || attributes == nullptr)
         return false;
 

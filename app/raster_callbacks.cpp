@@ -1,13 +1,15 @@
 #include "app/raster_callbacks.h"
 
 #include "app/driver_table.h"
-#include "app/engine_adapter.h"
 #include "app/file_device.h"
 #include "app/job_output.h"
 #include "app/job_settings.h"
 #include "app/last_jobs.h"
 #include "app/page_overrides.h"
 #include "app/vendor_options.h"
+#include "printers/driver_table.h"
+#include "render/print_job.h"
+#include "render/settings_source.h"
 
 #include <memory>
 #include <new>
@@ -18,14 +20,15 @@
 namespace {
 
 struct JobContext {
-    JobContext(pappl_job_t *job, pappl_device_t *device, const DriverRow &row, JobRequest request)
-        : row(row), request(std::move(request)), output(job, device), engine(row.modelNumber, output)
+    JobContext(pappl_job_t *job, pappl_device_t *device, const DriverRow &row, const tagDriverInfo &driver,
+               JobRequest request)
+        : row(row), request(std::move(request)), output(job, device), engine(CreateRender(driver.language), output)
     {
     }
     const DriverRow &row;
     JobRequest request;
     PapplJobOutput output;
-    EngineJob engine;
+    CPrintJob engine;
 };
 
 // Settings of a page that IPP overrides cover; false, with the job's
@@ -44,11 +47,11 @@ bool OverridePage(pappl_job_t *job, JobContext &context, unsigned page)
     SettingPairs settings;
     std::string error;
     if (!MapJobSettings(context.row, request, settings, error)) {
-        context.output.Error(("Page " + std::to_string(page) + ": " + error).c_str());
+        context.output.Message(IJobOutput::Level::Error, ("Page " + std::to_string(page) + ": " + error).c_str());
         return false;
     }
-    context.engine.OverrideNextPage(settings);
-    return true;
+    CSettingPairs pairs(std::move(settings));
+    return context.engine.OverridePage(pairs);
 }
 
 JobContext *Context(pappl_job_t *job)
@@ -98,8 +101,9 @@ JobRequest RequestOf(pappl_printer_t *printer, const pappl_pr_options_t &options
 bool StartRasterJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device)
 {
     pappl_printer_t *printer = papplJobGetPrinter(job);
-    const DriverRow *row = FindDriver(papplPrinterGetDriverName(printer));
-    if (row == nullptr) {
+    const DriverRow *row = FindAppDriver(papplPrinterGetDriverName(printer));
+    const tagDriverInfo *driver = row != nullptr ? FindDriver(row->name) : nullptr;
+    if (row == nullptr || driver == nullptr) {
         papplJobSetMessage(job, "The printer's driver is unknown.");
         return false;
     }
@@ -116,8 +120,13 @@ bool StartRasterJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_
         summary += " " + keyword + "=" + choice;
     papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "Settings:%s", summary.c_str());
 
-    std::unique_ptr<JobContext> context(new (std::nothrow) JobContext(job, device, *row, std::move(request)));
-    if (context == nullptr || !context->engine.Start(settings))
+    std::unique_ptr<JobContext> context(new (std::nothrow) JobContext(job, device, *row, *driver, std::move(request)));
+    if (context == nullptr)
+        return false;
+    // The model name the filter reads from the PPD.
+    const std::string modelName = std::string("dotweave ") + row->description;
+    CSettingPairs pairs(std::move(settings));
+    if (!context->engine.Start(modelName.c_str(), &pairs))
         return false;
     papplJobSetData(job, context.release());
     return true;
@@ -126,14 +135,20 @@ bool StartRasterJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_
 bool StartRasterPage(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *, unsigned page)
 {
     JobContext *context = Context(job);
-    return context != nullptr && OverridePage(job, *context, page) && context->engine.BeginPage(options->header);
+    return context != nullptr && !context->engine.IsCanceled() && OverridePage(job, *context, page) &&
+           context->engine.BeginPage(options->header);
 }
 
 bool WriteRasterLine(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *, unsigned y,
                      const unsigned char *line)
 {
     JobContext *context = Context(job);
-    return context != nullptr && context->engine.WriteLine(y, line, options->header.cupsBytesPerLine);
+    if (context == nullptr)
+        return false;
+    // PAPPL hands the lines over in order, one each.
+    (void)y;
+    context->engine.AddLine(line, options->header.cupsBytesPerLine);
+    return true;
 }
 
 bool EndRasterPage(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *device, unsigned)
@@ -145,9 +160,10 @@ bool EndRasterPage(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *devic
     // printer is left at a page boundary.
     if (papplJobIsCanceled(job))
         context->engine.Cancel();
-    const bool printed = context->engine.EndPage();
+    const bool printed = context->engine.PrintPage();
+    const bool ended = context->engine.EndPage();
     papplDeviceFlush(device);
-    return printed;
+    return printed && ended;
 }
 
 bool EndRasterJob(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *device)

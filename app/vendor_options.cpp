@@ -17,7 +17,7 @@ constexpr VendorChoice kHalftones[] = {
     {"threshold", "0"},        {"floyd-steinberg", "1"}, {"bayer-4x4", "2"},
     {"burkes", "3"},           {"stucki", "4"},          {"jarvis-judice-ninke", "5"},
     {"sierra", "6"},           {"stevenson-arce", "7"},  {"interleaved-4x4", "8"},
-    {"bayer-8x8", "9"},        {"ordered-16x16", "10"},
+    {"bayer-8x8", "9"},        {"ordered-16x16", "10"},   {"automatic", "11"},
 };
 constexpr VendorChoice kCutModes[] = {
     {"none", "None"},         {"page-full", "PageFull"}, {"page-partial", "PagePartial"},
@@ -82,9 +82,9 @@ std::string DefaultChoice(const DriverRow &row, const VendorOption &option)
 {
     const std::string keyword = option.keyword;
     if (keyword == "ImageFilter")
-        return row.dither ? "3" : "0";
+        return "11";
     if (keyword == "Threshold")
-        return "175";
+        return "128";
     if (keyword == "CropEdgeTop" || keyword == "CropEdgeBottom")
         return row.trimEnds ? "-1" : "0";
     if (keyword == "FeedOffset")

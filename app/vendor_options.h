@@ -22,7 +22,7 @@ struct VendorOption {
     std::span<const VendorChoice> choices;  // Keyword
     int min, max;                           // Integer
     unsigned languages;                     // LanguageBit of each model that uses it
-    bool inPpd;                             // the shipped PPDs offer it
+    bool inEveryPpd;                        // else only the PPDs of the languages using it
 };
 
 constexpr unsigned LanguageBit(int modelNumber)

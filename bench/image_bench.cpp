@@ -1,5 +1,5 @@
-// Page-sized timings of grey conversion, threshold and every dithering
-// method, in nanoseconds per pixel.
+// Page-sized timings of grey conversion, threshold, every dithering method
+// and the automatic half-tone, in nanoseconds per pixel.
 #include "image/raster_image.h"
 
 #include <benchmark/benchmark.h>
@@ -95,8 +95,14 @@ void BM_Dither(benchmark::State &state)
     RunOnPage(state, GreyPage(), [method](CRasterImage &image) { return image.Dither(method); });
 }
 
+void BM_AutoHalftone(benchmark::State &state)
+{
+    RunOnPage(state, GreyPage(), [](CRasterImage &image) { return image.AutoHalftone(175); });
+}
+
 }  // namespace
 
 BENCHMARK(BM_GrayScale24)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Threshold)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Dither)->DenseRange(0, 9)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AutoHalftone)->Unit(benchmark::kMillisecond);

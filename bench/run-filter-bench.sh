@@ -42,6 +42,7 @@ write_ppd() {  # model file
 *ImageFilter 1/Floyd-Steinberg: ""
 *ImageFilter 3/Burkes: ""
 *ImageFilter 9/Ordered 8x8: ""
+*ImageFilter 11/Automatic: ""
 *CloseUI: *ImageFilter
 *OpenUI *ImageCompress/Compression: PickOne
 *DefaultImageCompress: 0
@@ -128,7 +129,8 @@ ratio() {  # label: prints wall and CPU ratios of the two last-ms files (theirs 
 label_px=$((812 * 1218)); a4_px=$((2480 * 3508)); narrow_px=$((384 * 543)); receipt_px=$((576 * 20000))
 row "1 shipping labels 4x6in, Burkes" TSPL 10 $label_px run_filter 20 "$work/label.ras" ""
 row "1 shipping labels, compressed" TSPL 10 $label_px run_filter 20 "$work/label.ras" "ImageCompress=1"
-for filter_choice in 0:threshold 1:Floyd-Steinberg 3:Burkes 9:ordered-8x8; do
+row "1 shipping labels, automatic" TSPL 10 $label_px run_filter 20 "$work/label.ras" "ImageFilter=11"
+for filter_choice in 0:threshold 1:Floyd-Steinberg 3:Burkes 9:ordered-8x8 11:automatic; do
   choice=${filter_choice%%:*}; what=${filter_choice#*:}
   for family in TSPL ESC/POS CPCL PeriPage; do
     row "2 A4 300dpi grey, $what" "$family" 3 $a4_px run_filter "${family_model[$family]}" "$work/a4grey.ras" "ImageFilter=$choice"

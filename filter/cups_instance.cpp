@@ -1,25 +1,19 @@
 #include "filter/cups_instance.h"
 
+#include "filter/cups_render.h"
+#include "filter/filter_output.h"
 #include "filter/system_log.h"
-#include "printers/printer_cpcl.h"
-#include "printers/printer_escpos.h"
-#include "printers/printer_paperang.h"
-#include "printers/printer_peripage.h"
-#include "printers/printer_tspl.h"
-#include "render/cups_render.h"
+#include "printers/driver_table.h"
 
 #include <cups/cups.h>
+#include <cups/ppd.h>
 
-#include <algorithm>
-#include <csignal>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <syslog.h>
 #include <unistd.h>
-#include <vector>
 
 // The scheduler's message functions of libcups: prefix, colon, blank, the
 // localised message and a line end.
@@ -27,10 +21,7 @@ extern "C" int _cupsLangPrintFilter(FILE *fp, const char *prefix, const char *me
     __attribute__((format(printf, 3, 4)));
 extern "C" int _cupsLangPrintError(const char *prefix, const char *message);
 
-int ModelNumber = 0;
-int Page = 0;
 volatile sig_atomic_t Canceled = 0;
-CStdRefPtr<CBaseRender> g_pRender;
 
 extern "C" void CancelJob(int)
 {
@@ -39,17 +30,6 @@ extern "C" void CancelJob(int)
 
 namespace {
 RenderFactory g_renderFactory = nullptr;
-
-// Highest resolution a page may declare. No thermal printer comes near it, and
-// below it every conversion between millimetres and dots stays within int.
-constexpr uint32_t kMaxResolution = 9600;
-
-// Lines of a refused page are skipped in pieces of at most this size.
-constexpr uint32_t kSkipPieceBytes = 65536;
-
-// Lines are read many to a call: on an uncompressed stream libcups makes one
-// system call per call, and one per line cost more than the page's own work.
-constexpr uint32_t kReadPieceBytes = 65536;
 }
 
 void SetRenderFactory(RenderFactory factory)
@@ -61,146 +41,9 @@ CBaseRender *CreateRenderForModel(int modelNumber)
 {
     if (g_renderFactory != nullptr)
         return g_renderFactory(modelNumber);
-    switch (modelNumber) {
-    case 20: return new CCupsRender<CPrinterTSPL>();
-    case 21: return new CCupsRender<CPrinterESCPOS>();
-    case 22: return new CCupsRender<CPrinterCPCL>();
-    case 23: return new CCupsRender<CPrinterPaperang>();
-    case 24: return new CCupsRender<CPrinterPeriPage>();
-    default: return nullptr;
-    }
+    const tagDriverInfo *driver = FindDriverForModel(modelNumber);
+    return driver != nullptr ? CreateRender<CCupsRender>(driver->language) : nullptr;
 }
-
-const char *RefusePage(const cups_page_header2_t &header)
-{
-    const uint32_t bpp = header.cupsBitsPerPixel;
-    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32)
-        return "unsupported bits per pixel";
-    if (header.cupsWidth == 0 || header.cupsHeight == 0)
-        return "the page has no width or height";
-    // Every millimetre conversion divides by or multiplies with the resolution.
-    if (header.HWResolution[0] == 0 || header.HWResolution[1] == 0 || header.HWResolution[0] > kMaxResolution ||
-        header.HWResolution[1] > kMaxResolution)
-        return "the resolution is 0 or above 9600 dpi";
-    const uint64_t rasterBytes = static_cast<uint64_t>(header.cupsBytesPerLine) * header.cupsHeight;
-    if (rasterBytes > 0x7FFFFFFFu)
-        return "the page raster is larger than 2 GiB";
-    const uint64_t lineBits = static_cast<uint64_t>(header.cupsWidth) * bpp;
-    if (static_cast<uint64_t>(header.cupsBytesPerLine) * 8 < lineBits)
-        return "the line length does not hold the page width";
-    // A producer may pad its lines to 32 bits, never more: a longer line would
-    // make the filter read and hold memory for bytes that are never printed.
-    if (header.cupsBytesPerLine > (lineBits + 31) / 32 * 4)
-        return "the line length is longer than the page width needs";
-    // The image keeps rows padded to 32 bits; count those, not the bare bits.
-    const uint32_t imageBpp = bpp == 32 ? 24 : bpp;
-    const uint64_t imageBytes =
-        (static_cast<uint64_t>(header.cupsWidth) * imageBpp + 31) / 32 * 4 * header.cupsHeight;
-    if (imageBytes > static_cast<uint64_t>(CRasterImage::kMaxMemory))
-        return "the page image would be larger than 256 MiB";
-    return nullptr;
-}
-
-namespace {
-
-// The stream may set the header's enumerated fields to any 32-bit value, which
-// the enumerations cannot hold; they are read as the plain numbers sent.
-template <class Field>
-int32_t EnumField(const Field &field)
-{
-    static_assert(sizeof(Field) == sizeof(int32_t));
-    int32_t value;
-    std::memcpy(&value, &field, sizeof(value));
-    return value;
-}
-
-// Reads and drops the lines of a page that is not printed, so the next page
-// header is read where it starts.
-void SkipPageLines(cups_raster_t *ras, const cups_page_header2_t &header)
-{
-    // The header of a refused page may claim lines of any length: read them in
-    // pieces of a bounded size, not into a buffer of the claimed size.
-    std::vector<unsigned char> piece(std::min<uint32_t>(header.cupsBytesPerLine, kSkipPieceBytes) + 1);
-    for (uint32_t y = 0; y < header.cupsHeight; ++y) {
-        for (uint32_t left = header.cupsBytesPerLine; left > 0;) {
-            const uint32_t take = std::min<uint32_t>(left, kSkipPieceBytes);
-            if (cupsRasterReadPixels(ras, piece.data(), take) == 0)
-                return;
-            left -= take;
-        }
-    }
-}
-
-uint32_t LinesPerRead(uint32_t lineBytes)
-{
-    return lineBytes == 0 || lineBytes >= kReadPieceBytes ? 1 : kReadPieceBytes / lineBytes;
-}
-
-}  // namespace
-
-bool ReadLines(cups_raster_t *ras, uint8_t *target, uint32_t lineBytes, uint32_t lines)
-{
-    const uint32_t perRead = LinesPerRead(lineBytes);
-    for (uint32_t done = 0; done < lines;) {
-        const uint32_t count = std::min(perRead, lines - done);
-        const size_t bytes = static_cast<size_t>(count) * lineBytes;
-        // White first: if the stream ends inside the piece, what it delivered
-        // stays and the rest prints as paper.
-        std::memset(target, 0xFF, bytes);
-        if (cupsRasterReadPixels(ras, target, static_cast<unsigned>(bytes)) == 0) {
-            std::memset(target + bytes, 0xFF, static_cast<size_t>(lines - done - count) * lineBytes);
-            return false;
-        }
-        target += bytes;
-        done += count;
-    }
-    return true;
-}
-
-// The image then holds what CreateFromArray would build from the collected
-// lines, without the page buffer (a whole raster of memory) and two copies.
-bool ReadPageIntoImage(cups_raster_t *ras, const cups_page_header2_t &header, CRasterImage &image)
-{
-    const uint32_t bpp = header.cupsBitsPerPixel;
-    if (bpp == 32 || image.Create(header.cupsWidth, header.cupsHeight, bpp, 0) == nullptr)
-        return false;
-    if (bpp < 24)
-        image.SetGrayPalette();
-
-    const uint32_t lineBytes = header.cupsBytesPerLine;
-    const size_t effWidth = image.GetEffWidth();
-    const uint32_t height = header.cupsHeight;
-    // Rows are stored top down one after the other, so when a line fills a
-    // stored row exactly the whole page is one run of lines.
-    if (lineBytes == effWidth) {
-        ReadLines(ras, image.GetBits(0), lineBytes, height);
-        return true;
-    }
-    // Shorter lines: read a piece of them packed at the start of its rows,
-    // then move each line to its own row, last first so none is overwritten
-    // before it has moved, and whiten the row tails. A checked header never
-    // has lines longer than the stored rows.
-    if (lineBytes > effWidth)
-        return false;
-    const uint32_t perRead = LinesPerRead(lineBytes);
-    for (uint32_t y = 0; y < height;) {
-        const uint32_t count = std::min(perRead, height - y);
-        uint8_t *first = image.GetBits(y);
-        const bool complete = ReadLines(ras, first, lineBytes, count);
-        for (uint32_t i = count; i-- > 0;) {
-            uint8_t *row = first + static_cast<size_t>(i) * effWidth;
-            std::memmove(row, first + static_cast<size_t>(i) * lineBytes, lineBytes);
-            std::memset(row + lineBytes, 0xFF, effWidth - lineBytes);
-        }
-        y += count;
-        if (!complete) {
-            for (; y < height; ++y)
-                std::memset(image.GetBits(y), 0xFF, effWidth);
-        }
-    }
-    return true;
-}
-
 
 int CCupsInstance::Run(int argc, char **argv)
 {
@@ -238,6 +81,9 @@ int CCupsInstance::Run(int argc, char **argv)
     sigemptyset(&action.sa_mask);
     action.sa_handler = CancelJob;
     sigaction(SIGTERM, &action, nullptr);
+    // A printer pipe whose reader went away fails the write with EPIPE, which
+    // ends the job with a message, instead of killing the filter silently.
+    std::signal(SIGPIPE, SIG_IGN);
 
     numOptions = cupsParseOptions(argv[5], 0, &options);
 
@@ -261,123 +107,75 @@ int CCupsInstance::Run(int argc, char **argv)
     if (ppd_attr_t *attr = ppdFindAttr(ppd, "Personality", nullptr); attr != nullptr)
         SysLog(LOG_DEBUG, "lang=%s", attr->value != nullptr ? attr->value : "");
 
-    ModelNumber = ppd->model_number;
-    SysLog(LOG_DEBUG, "ModelNumber = %d\n", ModelNumber);
+    modelNumber = ppd->model_number;
+    SysLog(LOG_DEBUG, "ModelNumber = %d\n", modelNumber);
 
-    CBaseRender *render = CreateRenderForModel(ModelNumber);
+    CBaseRender *render = CreateRenderForModel(modelNumber);
     if (render == nullptr) {
-        SysLog(LOG_ERR, "ERR: Unknow ModelNumber = %d\n", ModelNumber);
+        SysLog(LOG_ERR, "ERR: Unknow ModelNumber = %d\n", modelNumber);
         _cupsLangPrintFilter(stderr, "ERROR", "Unknow ModelNumber.");
         ppdClose(ppd);
         releaseEarly();
         return 1;
     }
-    g_pRender = MakeRefPtr<CBaseRender>(render);
-    g_pRender->ppd = ppd;
-    g_pRender->GetPrinterParameters();
-    g_pRender->SetModelName(modelName.c_str());
+    if (auto *binding = dynamic_cast<CCupsBinding *>(render); binding != nullptr)
+        binding->ppd = ppd;
 
-    g_pRender->OnStartDoc(0);
-    Page = 0;
+    CFilterOutput output;
+    CPrintJob job(render, output);
+    job.Start(modelName.c_str());
 
     cups_page_header2_t header;
-    while (cupsRasterReadHeader2(ras, &header)) {
+    while (!job.Failed() && cupsRasterReadHeader2(ras, &header)) {
         if (Canceled)
+            job.Cancel();
+        if (job.IsCanceled())
             break;
-        ++Page;
-        fprintf(stderr, "PAGE: %d 1\n", Page);
-        _cupsLangPrintFilter(stderr, "INFO", "Starting page %d.", Page);
+        const int page = job.Pages() + 1;
+        fprintf(stderr, "PAGE: %d 1\n", page);
+        _cupsLangPrintFilter(stderr, "INFO", "Starting page %d.", page);
 
-        if (const char *reason = RefusePage(header); reason != nullptr) {
-            _cupsLangPrintFilter(stderr, "ERROR", "Page %d cannot be printed: %s (%ux%u, %u bits per pixel, %u bytes per line).",
-                                 Page, reason, header.cupsWidth, header.cupsHeight, header.cupsBitsPerPixel,
-                                 header.cupsBytesPerLine);
-            SkipPageLines(ras, header);
-        } else if (ReadPageIntoImage(ras, header, g_pRender->image)) {
-            // An empty buffer tells StartPage the page image is already built.
-            CMyBuffer built;
-            StartPage(ppd, &header, built);
+        if (job.BeginPage(header)) {
+            ReadPageLines(ras, job.Lines());
+            StartPage(job);
         } else {
-            // No image left over from an earlier page may pass for this one.
-            g_pRender->image.Destroy();
-            CMyBuffer pageBuffer;
-            pageBuffer.InitBuffer(static_cast<int>(header.cupsBytesPerLine * header.cupsHeight));
-            ReadLines(ras, reinterpret_cast<uint8_t *>(pageBuffer.GetBuffer()), header.cupsBytesPerLine,
-                      header.cupsHeight);
-            StartPage(ppd, &header, pageBuffer);
+            SkipPageLines(ras, header);
         }
-        _cupsLangPrintFilter(stderr, "INFO", "Finished page %d.", Page);
-        EndPage(ppd, &header);
+        // A failed job has cut the printer stream: it ends here.
+        if (job.Failed())
+            break;
+        _cupsLangPrintFilter(stderr, "INFO", "Finished page %d.", page);
+        EndPage(job);
         if (Canceled)
             break;
     }
 
-    g_pRender->OnEndDoc();
+    const bool succeeded = job.Finish();
 
     cupsRasterClose(ras);
     if (fd != 0)
         close(fd);
-    ppdClose(ppd);
     // The render object outlives the PPD; it must not reach it any more.
-    g_pRender->ppd = nullptr;
-    g_pRender->header = nullptr;
+    if (auto *binding = dynamic_cast<CCupsBinding *>(job.Render()); binding != nullptr)
+        binding->ppd = nullptr;
+    ppdClose(ppd);
     cupsFreeOptions(numOptions, options);
 
-    if (Page == 0) {
+    if (!succeeded)
+        return 1;
+    if (job.Pages() == 0) {
         _cupsLangPrintFilter(stderr, "ERROR", "No pages were found.");
         return 1;
     }
     return 0;
 }
 
-void CCupsInstance::StartPage(ppd_file_t *, cups_page_header2_t *header, CMyBuffer &buffer)
+void CCupsInstance::StartPage(CPrintJob &job)
 {
-    SysLog(LOG_DEBUG, "DEBUG: Duplex = %d\n", EnumField(header->Duplex));
-    SysLog(LOG_DEBUG, "DEBUG: HWResolution = [ %d %d ]\n", header->HWResolution[0], header->HWResolution[1]);
-    SysLog(LOG_DEBUG, "DEBUG: ImagingBoundingBox = [ %d %d %d %d ]\n", header->ImagingBoundingBox[0],
-           header->ImagingBoundingBox[1], header->ImagingBoundingBox[2], header->ImagingBoundingBox[3]);
-    SysLog(LOG_DEBUG, "DEBUG: Margins = [ %d %d ]\n", header->Margins[0], header->Margins[1]);
-    SysLog(LOG_DEBUG, "DEBUG: ManualFeed = %d\n", EnumField(header->ManualFeed));
-    SysLog(LOG_DEBUG, "DEBUG: MediaPosition = %d\n", header->MediaPosition);
-    SysLog(LOG_DEBUG, "DEBUG: NumCopies = %d\n", header->NumCopies);
-    SysLog(LOG_DEBUG, "DEBUG: Orientation = %d\n", EnumField(header->Orientation));
-    SysLog(LOG_DEBUG, "DEBUG: PageSize = [ %d %d ]\n", header->PageSize[0], header->PageSize[1]);
-    SysLog(LOG_DEBUG, "DEBUG: cupsWidth = %d\n", header->cupsWidth);
-    SysLog(LOG_DEBUG, "DEBUG: cupsHeight = %d\n", header->cupsHeight);
-    SysLog(LOG_DEBUG, "DEBUG: cupsMediaType = %d\n", header->cupsMediaType);
-    SysLog(LOG_DEBUG, "DEBUG: cupsBitsPerColor = %d\n", header->cupsBitsPerColor);
-    SysLog(LOG_DEBUG, "DEBUG: cupsBitsPerPixel = %d\n", header->cupsBitsPerPixel);
-    SysLog(LOG_DEBUG, "DEBUG: cupsBytesPerLine = %d\n", header->cupsBytesPerLine);
-    SysLog(LOG_DEBUG, "DEBUG: cupsColorOrder = %d\n", EnumField(header->cupsColorOrder));
-    SysLog(LOG_DEBUG, "DEBUG: cupsColorSpace = %d\n", EnumField(header->cupsColorSpace));
-    SysLog(LOG_DEBUG, "DEBUG: cupsCompression = %d\n", header->cupsCompression);
-
-    CBaseRender *render = g_pRender;
-    render->header = header;
-    render->iDpi = static_cast<int>(header->HWResolution[0]);
-
-    const bool built = buffer.GetBufferLength() == 0 && render->image.IsValid();
-    if (!built && !render->image.CreateFromArray(reinterpret_cast<const uint8_t *>(buffer.GetBuffer()), header->cupsWidth,
-                                       header->cupsHeight, header->cupsBitsPerPixel, header->cupsBytesPerLine,
-                                       false)) {
-        SysLog(LOG_ERR, "create image error\n");
-        // A page that silently does not print would be a failure reported as success.
-        _cupsLangPrintFilter(stderr, "ERROR", "Page %d cannot be printed: the page image could not be built (%s).",
-                             Page, render->image.GetLastError());
-        return;
-    }
-    SysLog(LOG_DEBUG, "create image width=%d, height=%d, bitsPerPixel=%d, bytesPerLine=%d", header->cupsWidth,
-           header->cupsHeight, header->cupsBitsPerPixel, header->cupsBytesPerLine);
-    render->image.SetXDPI(static_cast<int>(header->HWResolution[0]));
-    render->image.SetYDPI(static_cast<int>(header->HWResolution[1]));
-
-    render->OnStartPage();
-    render->OnBeginBmp();
-    render->OnPaintBmp();
-    render->OnEndBmp();
+    job.PrintPage();
 }
 
-void CCupsInstance::EndPage(ppd_file_t *, cups_page_header2_t *)
+void CCupsInstance::EndPage(CPrintJob &job)
 {
-    g_pRender->OnEndPage();
+    job.EndPage();
 }

@@ -1,53 +1,40 @@
 #pragma once
 
-#include "filter/my_buffer.h"
+#include "filter/raster_page_reader.h"
 #include "render/base_render.h"
-
-#include <cups/ppd.h>
-#include <cups/raster.h>
+#include "render/print_job.h"
 
 #include <csignal>
-#include <cstdint>
 
-// Process-wide job state.
-extern int ModelNumber;
-extern int Page;
+// Set by SIGTERM: the page in progress is finished, no further page starts.
+// A signal reaches the whole process, and the filter runs one job.
 extern volatile sig_atomic_t Canceled;
-extern CStdRefPtr<CBaseRender> g_pRender;
-
-// SIGTERM handler: the page in progress is finished, no further page starts.
 extern "C" void CancelJob(int);
 
-// Creates the render object for a PPD model number; null for an unknown one.
+// Creates the render object for a PPD model number, to be bound to the PPD;
+// null for an unknown one.
 CBaseRender *CreateRenderForModel(int modelNumber);
 
-// Why a page cannot become an image, checked from its header before any
-// memory is set aside for it; null when the page can be printed.
-const char *RefusePage(const cups_page_header2_t &header);
-
-// Reads `lines` lines of `lineBytes` bytes each into `target`, many lines to
-// a call. False when the stream ends first: what it delivered is in place and
-// the rest of the target is white (0xFF).
-bool ReadLines(cups_raster_t *ras, uint8_t *target, uint32_t lineBytes, uint32_t lines);
-
-// Reads a checked page of 1, 4, 8 or 24 bits per pixel into `image`, one
-// stored row per line with white row tails; lines the stream never delivered
-// are white. False, with nothing read, for 32 bits per pixel or when the
-// image cannot be created.
-bool ReadPageIntoImage(cups_raster_t *ras, const cups_page_header2_t &header, CRasterImage &image);
-
 // Lets in-process tests supply their own render object; null restores the
-// model table.
+// driver table.
 using RenderFactory = CBaseRender *(*)(int modelNumber);
 void SetRenderFactory(RenderFactory factory);
 
-// The job driver: arguments, raster stream, PPD, render object, page loop.
+// The job driver: arguments, raster stream, PPD and options, the page loop
+// with its status lines for the scheduler.
 class CCupsInstance {
 public:
     CCupsInstance() = default;
     virtual ~CCupsInstance() = default;
 
     int Run(int argc, char **argv);
-    void StartPage(ppd_file_t *ppd, cups_page_header2_t *header, CMyBuffer &buffer);
-    void EndPage(ppd_file_t *ppd, cups_page_header2_t *header);
+    // Prints the begun page: preparation and the back-end.
+    void StartPage(CPrintJob &job);
+    void EndPage(CPrintJob &job);
+
+    // The PPD's model number, once Run has opened the PPD.
+    int ModelNumber() const { return modelNumber; }
+
+private:
+    int modelNumber = 0;
 };

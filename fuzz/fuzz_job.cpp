@@ -1,6 +1,6 @@
 // A whole job per input. Byte 0 chooses the model number (20 to 24), the next
-// eighteen bytes the job's option choices, the rest is the raster stream on
-// standard input. Printer output goes to /dev/null.
+// bytes (one per option the filter reads) the job's option choices, the rest
+// is the raster stream on standard input. Printer output goes to /dev/null.
 #include "fuzz_support.h"
 
 #include "filter/cups_instance.h"
@@ -41,7 +41,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         CCupsInstance instance;
         instance.Run(6, argv);
     }
-    g_pRender.Reset();
 
     dup2(savedStdin, 0);
     close(savedStdin);

@@ -1,12 +1,12 @@
 // The settings reader with arbitrary option choices. Byte 0 chooses the model
-// number; then, for each of the eighteen options, a choice name (empty: the
-// PPD lacks the option); then a small page. The PPD is built from those
-// choices, marked, read with GetPrinterParameters, and the page goes through
-// page preparation and the model's back-end.
+// number; then, for each of the options the filter reads, a choice name
+// (empty: the PPD lacks the option); then a small page. The PPD is built from
+// those choices, marked, read by the job's render object, and the page goes
+// through page preparation and the model's back-end.
 #include "fuzz_support.h"
 
 #include "filter/cups_instance.h"
-#include "filter/my_buffer.h"
+#include "filter/cups_render.h"
 #include "support/ppd_writer.h"
 
 #include <cups/ppd.h>
@@ -14,6 +14,7 @@
 #include <cstring>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -65,16 +66,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (RefusePage(header) != nullptr)
         return 0;
 
-    // The page's bytes repeat the rest of the input, or are white without any.
-    const int total = static_cast<int>(header.cupsBytesPerLine * header.cupsHeight);
-    CMyBuffer page;
-    page.InitBuffer(total);
-    std::memset(page.GetBuffer(), 0xFF, static_cast<size_t>(total));
-    if (input.RestSize() > 0) {
-        for (int i = 0; i < total; ++i)
-            page.GetBuffer()[i] = static_cast<char>(input.Rest()[static_cast<size_t>(i) % input.RestSize()]);
-    }
-
     const std::string ppdText = MakePpdText(description);
     const int fd = fuzz::MemoryFile(ppdText.data(), ppdText.size());
     if (fd < 0)
@@ -86,21 +77,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ppdMarkDefaults(ppd);
 
     CBaseRender *render = CreateRenderForModel(description.modelNumber);
-    g_pRender = MakeRefPtr<CBaseRender>(render);
-    render->ppd = ppd;
-    render->GetPrinterParameters();
-    render->SetModelName("fuzz");
-    render->OnStartDoc(0);
+    if (auto *binding = dynamic_cast<CCupsBinding *>(render); binding != nullptr)
+        binding->ppd = ppd;
+    fuzz::DroppedOutput output;
     {
-        CCupsInstance instance;
-        Page = 1;
-        instance.StartPage(ppd, &header, page);
-        instance.EndPage(ppd, &header);
+        CPrintJob job(render, output);
+        job.Start("fuzz");
+        if (job.BeginPage(header)) {
+            // The page's bytes repeat the rest of the input, or are white
+            // without any.
+            std::vector<uint8_t> line(header.cupsBytesPerLine, 0xFF);
+            size_t at = 0;
+            for (uint32_t y = 0; y < header.cupsHeight; ++y) {
+                for (uint8_t &byte : line)
+                    byte = input.RestSize() > 0 ? input.Rest()[at++ % input.RestSize()] : 0xFF;
+                job.AddLine(line.data(), line.size());
+            }
+            job.PrintPage();
+        }
+        job.EndPage();
+        job.Finish();
+        if (auto *binding = dynamic_cast<CCupsBinding *>(job.Render()); binding != nullptr)
+            binding->ppd = nullptr;
     }
-    render->OnEndDoc();
-    render->ppd = nullptr;
-    render->header = nullptr;
-    g_pRender.Reset();
     ppdClose(ppd);
     return 0;
 }

@@ -56,6 +56,9 @@ const std::vector<FilterOption> &FilterOptions()
         {"CropEdgeBottom", "0", {EXTREME_NUMBERS, "5", "10", "9999", "100000"}},
         {"CropEdgeLeft", "0", {EXTREME_NUMBERS, "5", "10", "9999", "100000"}},
         {"CropEdgeRight", "0", {EXTREME_NUMBERS, "5", "10", "9999", "100000"}},
+        {"CutMode", "None", {"None", "JobFull", "JobPartial", "PageFull", "PagePartial", "3"}},
+        {"CashDrawer", "None", {"None", "BeforePage", "AfterPage", "2"}},
+        {"CutterMode", "None", {"None", "Tear", "Peel", "Cutter", "PartialCutter", "4"}},
     };
     return options;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "render/job_output.h"
+
 #include <cups/raster.h>
 
 #include <cstddef>
@@ -36,11 +38,20 @@ struct FilterOption {
     std::vector<const char *> choices;
 };
 
-// The eighteen options, each with ordinary and hostile choices.
+// The options the filter reads, each with ordinary and hostile choices.
 const std::vector<FilterOption> &FilterOptions();
 
 // Printer output goes to /dev/null and log lines are dropped, once per process.
 void QuietProcess();
+
+// A job output that drops everything it is given.
+class DroppedOutput : public IJobOutput {
+public:
+    virtual ~DroppedOutput() = default;
+    bool Write(const void *, size_t) override { return true; }
+    void Message(Level, const char *) override {}
+    void Log(int, const char *) override {}
+};
 
 // A PPD for the model number with every option of FilterOptions, written
 // once per process; returns its path.

@@ -186,29 +186,36 @@ bool CRasterImage::CreateFromArray(const uint8_t *pixels, uint32_t width, uint32
     if (bpp == 32)
         AlphaCreate();
 
-    const uint32_t effWidth = GetEffWidth();
-    for (uint32_t i = 0; i < height; ++i) {
-        const uint32_t row = flip ? height - 1 - i : i;
-        const uint8_t *src = pixels + static_cast<size_t>(i) * lineBytes;
-        uint8_t *dst = GetBits(row);
-        if (bpp == 32) {
-            uint8_t *alphaRow = alpha.get() + static_cast<size_t>(row) * width;
-            const uint32_t count = lineBytes / 4 < width ? lineBytes / 4 : width;
-            for (uint32_t x = 0; x < count; ++x) {
-                dst[3 * x] = src[4 * x];
-                dst[3 * x + 1] = src[4 * x + 1];
-                dst[3 * x + 2] = src[4 * x + 2];
-                alphaRow[x] = src[4 * x + 3];
-            }
-            // Pixels the line does not carry are white.
-            std::memset(dst + 3 * static_cast<size_t>(count), 0xFF, effWidth - 3 * static_cast<size_t>(count));
-        } else {
-            const uint32_t copied = effWidth < lineBytes ? effWidth : lineBytes;
-            std::memcpy(dst, src, copied);
-            std::memset(dst + copied, 0xFF, effWidth - copied);
-        }
-    }
+    for (uint32_t i = 0; i < height; ++i)
+        SetRowFromLine(flip ? height - 1 - i : i, pixels + static_cast<size_t>(i) * lineBytes, lineBytes, bpp == 32);
     return true;
+}
+
+void CRasterImage::SetRowFromLine(uint32_t row, const uint8_t *line, uint32_t lineBytes, bool rgba)
+{
+    uint8_t *dst = GetBits(row);
+    if (dst == nullptr)
+        return;
+    const uint32_t effWidth = GetEffWidth();
+    if (rgba) {
+        const uint32_t width = GetWidth();
+        uint8_t *alphaRow = alpha.get() != nullptr ? alpha.get() + static_cast<size_t>(row) * width : nullptr;
+        const uint32_t count = lineBytes / 4 < width ? lineBytes / 4 : width;
+        for (uint32_t x = 0; x < count; ++x) {
+            dst[3 * x] = line[4 * x];
+            dst[3 * x + 1] = line[4 * x + 1];
+            dst[3 * x + 2] = line[4 * x + 2];
+            if (alphaRow != nullptr)
+                alphaRow[x] = line[4 * x + 3];
+        }
+        // Pixels the line does not carry are white.
+        std::memset(dst + 3 * static_cast<size_t>(count), 0xFF, effWidth - 3 * static_cast<size_t>(count));
+    } else {
+        // Bytes past the stored row are not part of the picture: dropped.
+        const uint32_t copied = effWidth < lineBytes ? effWidth : lineBytes;
+        std::memcpy(dst, line, copied);
+        std::memset(dst + copied, 0xFF, effWidth - copied);
+    }
 }
 
 uint8_t *CRasterImage::GetBits(uint32_t row) const

@@ -68,6 +68,11 @@ public:
     uint8_t *Create(uint32_t width, uint32_t height, uint32_t bpp, uint32_t imageType);
     bool CreateFromArray(const uint8_t *pixels, uint32_t width, uint32_t height, uint32_t bpp,
                          uint32_t lineBytes, bool flip);
+    // Fills stored row `row` from one raster line of lineBytes bytes, as
+    // CreateFromArray does for each of its lines: a 32-bit line (rgba) gives
+    // its fourth bytes to the alpha plane, a longer line loses the bytes past
+    // the row, and what a shorter line does not carry is white.
+    void SetRowFromLine(uint32_t row, const uint8_t *line, uint32_t lineBytes, bool rgba);
     bool Destroy();
     bool DestroyFrames();
 
@@ -170,6 +175,9 @@ public:
 
     // --- dithering ---
     bool Dither(int32_t method);
+    // Hard edges (text, barcodes, rules and their grey rims) thresholded at
+    // level, everything else error-diffused, no error crossing between them.
+    bool AutoHalftone(uint8_t level);
 
     // --- resampling ---
     bool Resample(int32_t newWidth, int32_t newHeight, int32_t mode = 1, CRasterImage *destination = nullptr);
@@ -248,6 +256,11 @@ private:
     };
 
     void Startup(uint32_t imageType);
+    // The frame of every half-tone: grey conversion, the one-bit image,
+    // rows(grey image, bitmap), palette and hand-over. Defined beside its
+    // only callers, Dither and AutoHalftone.
+    template <class Rows>
+    bool HalftoneWith(Rows rows);
     static uint32_t EffWidthFor(uint32_t width, uint32_t bpp);
     void InvalidateNearestCache() { info.lastColorValid = false; }
     void ZeroInfo();  // every field of the information record to zero

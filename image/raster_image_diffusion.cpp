@@ -297,11 +297,14 @@ private:
                 const int level = c.current;
                 byte = (byte << 1) | static_cast<unsigned>(level > 128);
                 Step<true>(c, currentRow, b + static_cast<ptrdiff_t>(j));
+                // The byte shift must be an immediate at every optimisation
+                // level: a constant, not the lambda parameter itself.
+                constexpr int shift = decltype(j)::value;
                 Unroll<RowsBelow>([&](auto r) {
                     const __m128i add = _mm_slli_si128(
-                        _mm_loadl_epi64(reinterpret_cast<const __m128i *>(&vshares.add[level][r])), j);
+                        _mm_loadl_epi64(reinterpret_cast<const __m128i *>(&vshares.add[level][r])), shift);
                     const __m128i sub = _mm_slli_si128(
-                        _mm_loadl_epi64(reinterpret_cast<const __m128i *>(&vshares.sub[level][r])), j);
+                        _mm_loadl_epi64(reinterpret_cast<const __m128i *>(&vshares.sub[level][r])), shift);
                     window[r] = _mm_subs_epu8(_mm_adds_epu8(window[r], add), sub);
                 });
             });

@@ -2,7 +2,8 @@
 #include "image/raster_image.h"
 #include "image/raster_image_dither.h"
 
-bool CRasterImage::Dither(int32_t method)
+template <class Rows>
+bool CRasterImage::HalftoneWith(Rows rows)
 {
     if (dib.get() == nullptr)
         return false;
@@ -22,13 +23,25 @@ bool CRasterImage::Dither(int32_t method)
     bitmap.SelectionCopy(*this);
     bitmap.AlphaCopy(*this);
 
-    if (method == 1 || method == 7 || method == 8 || method == 9)
-        OrderedRows(method, *this, bitmap);
-    else
-        DiffuseRows(method, *this, bitmap);
+    rows(*this, bitmap);
 
     bitmap.SetPaletteColor(0, 0, 0, 0, 0);
     bitmap.SetPaletteColor(1, 255, 255, 255, 0);
     Transfer(bitmap, true);
     return true;
+}
+
+bool CRasterImage::Dither(int32_t method)
+{
+    return HalftoneWith([method](CRasterImage &grey, CRasterImage &bitmap) {
+        if (method == 1 || method == 7 || method == 8 || method == 9)
+            OrderedRows(method, grey, bitmap);
+        else
+            DiffuseRows(method, grey, bitmap);
+    });
+}
+
+bool CRasterImage::AutoHalftone(uint8_t level)
+{
+    return HalftoneWith([level](CRasterImage &grey, CRasterImage &bitmap) { AutoHalftoneRows(level, grey, bitmap); });
 }

@@ -14,3 +14,8 @@ void DiffuseRows(int32_t method, CRasterImage &grey, CRasterImage &bitmap);
 
 // Methods 1, 7, 8 and 9; the grey image is left as it is.
 void OrderedRows(int32_t method, CRasterImage &grey, CRasterImage &bitmap);
+
+// The automatic half-tone: pixels near an edge between ink and paper, and
+// blank paper and solid ink themselves, are thresholded at level; all others
+// are diffused with the Floyd-Steinberg kernel among themselves only.
+void AutoHalftoneRows(uint8_t level, CRasterImage &grey, CRasterImage &bitmap);

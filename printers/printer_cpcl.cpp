@@ -1,6 +1,6 @@
 #include "printers/printer_cpcl.h"
 
-#include "filter/my_buffer.h"
+#include "render/my_buffer.h"
 
 #include <algorithm>
 #include <climits>
@@ -23,22 +23,18 @@ CPrinterCPCL::CPrinterCPCL() = default;
 
 CPrinterCPCL::~CPrinterCPCL() = default;
 
-void CPrinterCPCL::OnPaintBmp()
+bool CPrinterCPCL::OnPaintBmp()
 {
     // A page the preparation had to drop (left without pixels) sends nothing.
     if (!image.IsValid())
-        return;
+        return true;
     // The printer burns 1 bits; the prepared page has 0 = black, and the
     // white row tails become 0 and print nothing.
     Negative();
-    cmdBegin();
-    cmdPageWidth();
-    cmdCG();
-    cmdFORM();
-    cmdPrint();
+    return cmdBegin() && cmdPageWidth() && cmdCG() && cmdFORM() && cmdPrint();
 }
 
-void CPrinterCPCL::cmdBegin()
+bool CPrinterCPCL::cmdBegin()
 {
     // The label header always declares 200 dpi both ways; the horizontal
     // offset is in the printer's 8-dots-per-millimetre units. The product is
@@ -49,19 +45,19 @@ void CPrinterCPCL::cmdBegin()
     line.AddStringA(" 200 200 ");
     AddNumber(line, image.GetHeight());
     line.AddStringA(" 1\r\n");
-    WriteSpool(line.GetBuffer(), line.GetBufferLength());
+    return SpoolBuffer(line);
 }
 
-void CPrinterCPCL::cmdPageWidth()
+bool CPrinterCPCL::cmdPageWidth()
 {
     CMyBuffer line;
     line.AddStringA("PAGE-WIDTH ");
     AddNumber(line, image.GetWidth());
     line.AddStringA("\r\n");
-    WriteSpool(line.GetBuffer(), line.GetBufferLength());
+    return SpoolBuffer(line);
 }
 
-void CPrinterCPCL::cmdCG()
+bool CPrinterCPCL::cmdCG()
 {
     // The graphic carries the full stored rows, tails included.
     const size_t effWidth = image.GetEffWidth();
@@ -72,35 +68,38 @@ void CPrinterCPCL::cmdCG()
     line.AddStringA(" ");
     AddNumber(line, static_cast<long long>(rows));
     line.AddStringA(" 0 0\r\n");
-    WriteSpool(line.GetBuffer(), line.GetBufferLength());
+    if (!SpoolBuffer(line))
+        return false;
 
     const uint8_t *bits = image.GetBits(0);
     if (bits == nullptr)
-        return;
+        return true;
     // One write in practice; a bitmap beyond what one write call can carry
     // goes out in consecutive pieces rather than being cut short.
     size_t left = effWidth * rows;
     while (left > 0) {
         const size_t piece = std::min(left, static_cast<size_t>(INT_MAX));
-        WriteSpool(bits, static_cast<int>(piece));
+        if (!WriteSpool(bits, static_cast<int>(piece)))
+            return false;
         bits += piece;
         left -= piece;
     }
+    return true;
 }
 
-void CPrinterCPCL::cmdFORM()
+bool CPrinterCPCL::cmdFORM()
 {
     // Only gap and black-mark media have a next label to feed to.
-    if (regStruct.iGap[0] != 1 && regStruct.iGap[0] != 2)
-        return;
+    if (regStruct.iGap[0] != kMediaGap && regStruct.iGap[0] != kMediaBlackMark)
+        return true;
     CMyBuffer line;
     line.AddStringA("FORM\r\n");
-    WriteSpool(line.GetBuffer(), line.GetBufferLength());
+    return SpoolBuffer(line);
 }
 
-void CPrinterCPCL::cmdPrint()
+bool CPrinterCPCL::cmdPrint()
 {
     CMyBuffer line;
     line.AddStringA("PRINT\r\n");
-    WriteSpool(line.GetBuffer(), line.GetBufferLength());
+    return SpoolBuffer(line);
 }

@@ -10,11 +10,12 @@ public:
     CPrinterCPCL();
     ~CPrinterCPCL() override;
 
-    void OnPaintBmp() override;
+    bool OnPaintBmp() override;
 
-    void cmdBegin();
-    void cmdPageWidth();
-    void cmdCG();
-    void cmdFORM();
-    void cmdPrint();
+    // Each command goes out as it is built; false once the output failed.
+    bool cmdBegin();
+    bool cmdPageWidth();
+    bool cmdCG();
+    bool cmdFORM();
+    bool cmdPrint();
 };

@@ -1,16 +1,13 @@
 #include "printers/printer_escpos.h"
 
+#include "render/dots.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <vector>
-
-// The scheduler's message function of libcups: prefix, colon, blank, the
-// localised message and a line end.
-extern "C" int _cupsLangPrintFilter(FILE *fp, const char *prefix, const char *message, ...)
-    __attribute__((format(printf, 3, 4)));
 
 namespace {
 
@@ -43,34 +40,38 @@ CPrinterESCPOS::CPrinterESCPOS()
 
 CPrinterESCPOS::~CPrinterESCPOS() = default;
 
-void CPrinterESCPOS::OnInit() {}
+bool CPrinterESCPOS::OnInit()
+{
+    return true;
+}
 
-void CPrinterESCPOS::OnDestroy()
+bool CPrinterESCPOS::OnDestroy()
 {
     int partial;
-    if (regStruct.iCutMode == 1)
+    if (regStruct.iCutMode == kCutJobFull)
         partial = 0;
-    else if (regStruct.iCutMode == 2)
+    else if (regStruct.iCutMode == kCutJobPartial)
         partial = 1;
     else
-        return;
+        return true;
     // The end-of-document cut goes out on its own.
     pageBuffer.InitBuffer(0);
     cmdCutPaper(partial);
-    WriteSpool(pageBuffer.GetBuffer(), pageBuffer.GetBufferLength());
+    const bool sent = SpoolBuffer(pageBuffer);
     pageBuffer.InitBuffer(0);
+    return sent;
 }
 
-void CPrinterESCPOS::OnPaintBmp()
+bool CPrinterESCPOS::OnPaintBmp()
 {
     // A page the preparation had to drop (left without pixels) sends nothing.
     if (!image.IsValid())
-        return;
+        return true;
     // The printer burns 1 bits; the prepared page has 0 = black.
     Negative();
     pageBuffer.InitBuffer(0);
 
-    if (regStruct.iCashDrawer == 1)
+    if (regStruct.iCashDrawer == kDrawerBeforePage)
         cmdOpenMoneyBox();
     cmdInit();
     cmdAlignCenter();
@@ -88,6 +89,8 @@ void CPrinterESCPOS::OnPaintBmp()
     } else {
         CMyBuffer data;
         CollectRows(data, bytesPerRow);
+        if (!BufferIntact(data))
+            return false;
         // Room for the image and one raster header per 65 535 rows.
         ReservePageBuffer(static_cast<size_t>(data.GetBufferLength()) + (rows / kMaxRasterRows + 1) * 8 + 64);
         PrintBMP(iDpi, iDpi, ClampToInt(static_cast<long long>(bytesPerRow)),
@@ -96,16 +99,17 @@ void CPrinterESCPOS::OnPaintBmp()
 
     if (regStruct.iFeedLength >= 1)
         PrintAndFeedPaper(regStruct.iFeedLength);
-    if (regStruct.iCutMode == 3)
+    if (regStruct.iCutMode == kCutPageFull)
         cmdCutPaper(0);
-    else if (regStruct.iCutMode == 4)
+    else if (regStruct.iCutMode == kCutPagePartial)
         cmdCutPaper(1);
     cmdEndPrint();
-    if (regStruct.iCashDrawer == 2)
+    if (regStruct.iCashDrawer == kDrawerAfterPage)
         cmdOpenMoneyBox();
 
-    WriteSpool(pageBuffer.GetBuffer(), pageBuffer.GetBufferLength());
+    const bool sent = SpoolBuffer(pageBuffer);
     pageBuffer.InitBuffer(0);
+    return sent;
 }
 
 void CPrinterESCPOS::cmdInit()
@@ -128,7 +132,7 @@ void CPrinterESCPOS::cmdCutPaper(int partial)
 
 void CPrinterESCPOS::PrintAndFeedPaper(int mm)
 {
-    const int dots = FeedDots(mm);
+    const int dots = DotsFromMm(mm, iDpi);
     if (dots <= 255) {
         const uint8_t bytes[] = {0x1B, 0x4A, static_cast<uint8_t>(dots < 0 ? 0 : dots)};
         pageBuffer.AddBuffer(bytes, sizeof(bytes));
@@ -198,17 +202,6 @@ void CPrinterESCPOS::cmdOpenMoneyBox()
     pageBuffer.AddBuffer(bytes, sizeof(bytes));
 }
 
-int CPrinterESCPOS::FeedDots(int mm) const
-{
-    const long long product = static_cast<long long>(iDpi) * mm;
-    const double dots = static_cast<double>(product) / 25.4;
-    if (dots >= static_cast<double>(INT_MAX))
-        return INT_MAX;
-    if (dots <= static_cast<double>(INT_MIN))
-        return INT_MIN;
-    return static_cast<int>(dots);
-}
-
 void CPrinterESCPOS::CollectRows(CMyBuffer &out, size_t bytesPerRow) const
 {
     const uint8_t *bits = image.GetBits(0);
@@ -230,14 +223,4 @@ void CPrinterESCPOS::ReservePageBuffer(size_t extra)
     const size_t need = static_cast<size_t>(pageBuffer.GetBufferLength()) + extra;
     if (need <= static_cast<size_t>(INT_MAX))
         pageBuffer.SetBufferSize(static_cast<int>(need));
-}
-
-void CPrinterESCPOS::ReportError(const char *format, ...)
-{
-    char message[512];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(message, sizeof(message), format, args);
-    va_end(args);
-    _cupsLangPrintFilter(stderr, "ERROR", "%s", message);
 }

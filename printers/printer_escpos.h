@@ -1,7 +1,7 @@
 #pragma once
 
-#include "filter/my_buffer.h"
 #include "render/base_render.h"
+#include "render/my_buffer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,9 +19,9 @@ public:
     CPrinterESCPOS();
     ~CPrinterESCPOS() override;
 
-    void OnInit() override;
-    void OnDestroy() override;
-    void OnPaintBmp() override;
+    bool OnInit() override;
+    bool OnDestroy() override;
+    bool OnPaintBmp() override;
 
     virtual void cmdInit();
     virtual void cmdAlignCenter();
@@ -32,17 +32,12 @@ public:
     virtual void cmdOpenMoneyBox();
 
 protected:
-    // Millimetres to dots at the page resolution, truncated, as the feed
-    // commands count them; clamped to the int range for hostile values.
-    int FeedDots(int mm) const;
     // Copies the first bytesPerRow bytes of every stored row of the page
     // image into out, one row after the other.
     void CollectRows(CMyBuffer &out, size_t bytesPerRow) const;
     // Makes room for extra bytes in the page command buffer up front, so a
     // large page is never cut short by the buffer's growth ceiling.
     void ReservePageBuffer(size_t extra);
-    // An "ERROR:" line for the scheduler on standard error.
-    static void ReportError(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
     CMyBuffer pageBuffer;
 };

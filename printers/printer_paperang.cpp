@@ -5,10 +5,6 @@
 #include <climits>
 #include <cstdio>
 
-// The scheduler's message function of libcups.
-extern "C" int _cupsLangPrintFilter(FILE *fp, const char *prefix, const char *message, ...)
-    __attribute__((format(printf, 3, 4)));
-
 namespace {
 
 constexpr unsigned char kFrameStart = 0xA5;
@@ -29,10 +25,6 @@ constexpr unsigned char kCmdBitmap = 0x1B;
 constexpr unsigned char kCmdHfmTree = 0x1C;
 constexpr unsigned char kCmdPaperLocate = 0x21;
 
-constexpr int kMediaContinuous = 0;
-constexpr int kMediaGap = 1;
-constexpr int kMediaBlackLine = 2;
-constexpr int kMediaRoll = 4;
 
 void PutLow16(unsigned char *at, unsigned value)
 {
@@ -52,13 +44,6 @@ void PacketHeader(unsigned char *at, unsigned char command, int payloadLength)
     at[1] = command;
     at[2] = 0x03;
     PutLow16(at + 3, static_cast<unsigned>(payloadLength));
-}
-
-// Nothing of a page that cannot be coded reaches the printer; the scheduler
-// learns why.
-void RefusePage(const char *reason)
-{
-    _cupsLangPrintFilter(stderr, "ERROR", "The page was not printed: %s.", reason);
 }
 
 uint32_t CrcUpdate(const uint32_t *table, uint32_t reg, const unsigned char *data, size_t length)
@@ -193,11 +178,11 @@ bool CPrinterPaperang::SendBitmap_withHFM()
     const uint64_t width = image.GetEffWidth();
     const uint64_t height = image.GetHeight();
     if (bits == nullptr || width == 0 || height == 0) {
-        RefusePage("the page image has no pixel data");
+        DropPage("the page image has no pixel data");
         return false;
     }
     if (width > kMaxLineWidth || width * height > INT_MAX) {
-        RefusePage("the page image is too large for the printer");
+        DropPage("the page image is too large for the printer");
         return false;
     }
     const int lineLength = static_cast<int>(width);
@@ -207,7 +192,7 @@ bool CPrinterPaperang::SendBitmap_withHFM()
     int nodeCount = 0;
     const std::unique_ptr<HGMRNCODENODE[]> nodes = coder.GetHfmTree(bits, lineLength * lineCount, &nodeCount, 0, 0);
     if (nodes == nullptr) {
-        RefusePage("not enough memory to code the page image");
+        DropPage("not enough memory to code the page image");
         return false;
     }
     const std::unique_ptr<uint16_t[]> preorder = coder.GetTreePreorder(nodes.get(), nodeCount);
@@ -216,7 +201,7 @@ bool CPrinterPaperang::SendBitmap_withHFM()
     const CHfmCode::HfmBands bands =
         coder.HFMDGencoding(nodes.get(), nodeCount, bits, lineLength, lineCount, kBandSize, &bandCount);
     if (preorder == nullptr || inorder == nullptr || !bands) {
-        RefusePage("not enough memory to code the page image");
+        DropPage("not enough memory to code the page image");
         return false;
     }
 
@@ -227,7 +212,7 @@ bool CPrinterPaperang::SendBitmap_withHFM()
     int64_t pageLength = static_cast<int64_t>(pageBuffer.GetBufferLength()) + kFrameOverhead + kPacketHeader + treeLength;
     for (const tagHfmBand &band : bands.View()) {
         if (band.iLength > kMaxBandData) {
-            RefusePage("a line of the page image codes to more than a packet holds");
+            DropPage("a line of the page image codes to more than a packet holds");
             return false;
         }
         pageLength += kFrameOverhead + kPacketHeader + kBandHeader + band.iLength;
@@ -235,7 +220,7 @@ bool CPrinterPaperang::SendBitmap_withHFM()
     // Room for the end packet and the locate or feed packet that follow.
     pageLength += 2 * (kFrameOverhead + kPacketHeader + 4);
     if (pageLength > INT_MAX) {
-        RefusePage("the coded page is too large");
+        DropPage("the coded page is too large");
         return false;
     }
     pageBuffer.SetBufferSize(static_cast<int>(pageLength));
@@ -252,30 +237,38 @@ bool CPrinterPaperang::SendBitmap_withHFM()
     return true;
 }
 
-void CPrinterPaperang::OnPaintBmp()
+bool CPrinterPaperang::OnPaintBmp()
 {
     AddLog("OnPaintBmp");
     if (image.GetBits(0) == nullptr || image.GetEffWidth() == 0 || image.GetHeight() == 0) {
-        RefusePage("the page image has no pixel data");
-        return;
+        DropPage("the page image has no pixel data");
+        return true;
     }
     if (image.GetBpp() != 1) {
-        RefusePage("the page image is not one bit per dot");
-        return;
+        DropPage("the page image is not one bit per dot");
+        return true;
     }
     // The printer burns 1 bits; the row padding turns to 0 with the rest.
     Negative();
     cmdBeginPrinting();
     if (!SendBitmap_withHFM()) {
         pageBuffer.InitBuffer(0);
-        return;
+        return true;
     }
     cmdEndPrinting();
     const int media = regStruct.iGap[0];
-    if (media == kMediaGap || media == kMediaBlackLine)
+    if (media == kMediaGap || media == kMediaBlackMark)
         cmdPaperLocate(100);
     if (media == kMediaContinuous || media == kMediaRoll)
         cmdFeed(0);
-    WriteSpool(pageBuffer.GetBuffer(), pageBuffer.GetBufferLength());
+    const bool sent = SpoolBuffer(pageBuffer);
     pageBuffer.InitBuffer(0);
+    return sent;
+}
+
+void CPrinterPaperang::DropPage(const char *reason)
+{
+    // Nothing of a page that cannot be coded reaches the printer; the person
+    // printing learns why.
+    ReportError("The page was not printed: %s.", reason);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "filter/my_buffer.h"
 #include "render/base_render.h"
+#include "render/my_buffer.h"
 
 #include <cstdint>
 
@@ -15,7 +15,7 @@ public:
     CPrinterPaperang();
     ~CPrinterPaperang() override;
 
-    void OnPaintBmp() override;
+    bool OnPaintBmp() override;
 
     // Codes the page image and appends the tree packet and every band packet;
     // false (and nothing appended) when the page cannot be coded or framed.
@@ -40,6 +40,8 @@ public:
     void AddToBuffer(const void *data, int length);
 
 protected:
+    void DropPage(const char *reason);
+
     uint32_t crcTable[256];
     CMyBuffer pageBuffer;
 };

@@ -15,16 +15,23 @@ CPrinterPeriPage::~CPrinterPeriPage() = default;
 
 // The printer is set up by every page's own commands and takes no
 // end-of-document cut.
-void CPrinterPeriPage::OnInit() {}
-void CPrinterPeriPage::OnDestroy() {}
+bool CPrinterPeriPage::OnInit()
+{
+    return true;
+}
 
-void CPrinterPeriPage::OnPaintBmp()
+bool CPrinterPeriPage::OnDestroy()
+{
+    return true;
+}
+
+bool CPrinterPeriPage::OnPaintBmp()
 {
     // A page the preparation had to drop (left without pixels) sends nothing.
     if (!image.IsValid())
-        return;
+        return true;
     const int media = regStruct.iGap[0];
-    if (media == 5) {
+    if (media == kMediaRecording) {
         // Recording paper: no blank paper above or below the trace.
         CropWhiteEdge(-1, -1, 0, 0);
         AdjustEffWidthBits();
@@ -47,22 +54,25 @@ void CPrinterPeriPage::OnPaintBmp()
     const size_t rows = image.GetHeight();
     CMyBuffer data;
     CollectRows(data, bytesPerLine);
+    if (!BufferIntact(data))
+        return false;
     ReservePageBuffer(static_cast<size_t>(data.GetBufferLength()) + (rows / kMaxRasterRows + 1) * 10 + 64);
     PrintBMP(iDpi, iDpi, static_cast<int>(std::min<size_t>(bytesPerLine, INT_MAX)),
              static_cast<int>(std::min<size_t>(rows, INT_MAX)), data.GetBuffer(), data.GetBufferLength());
 
-    if (media == 1 || media == 2 || media == 3) {
+    if (media == kMediaGap || media == kMediaBlackMark || media == kMediaPerforated) {
         static const uint8_t nextMark[] = {0x1D, 0x0C};
         pageBuffer.AddBuffer(nextMark, sizeof(nextMark));
     }
     if (regStruct.iFeedLength > 0)
         PrintAndFeedPaper(regStruct.iFeedLength);
-    if (media == 0 || media == 4)
+    if (media == kMediaContinuous || media == kMediaRoll)
         cmdCutLine();
     cmdEndPrint();
 
-    WriteSpool(pageBuffer.GetBuffer(), pageBuffer.GetBufferLength());
+    const bool sent = SpoolBuffer(pageBuffer);
     pageBuffer.InitBuffer(0);
+    return sent;
 }
 
 void CPrinterPeriPage::cmdInit()

@@ -18,9 +18,9 @@ public:
     CPrinterPeriPage();
     ~CPrinterPeriPage() override;
 
-    void OnInit() override;
-    void OnDestroy() override;
-    void OnPaintBmp() override;
+    bool OnInit() override;
+    bool OnDestroy() override;
+    bool OnPaintBmp() override;
     void cmdInit() override;
     void PrintBMP(int dpi1, int dpi2, int widthBytes, int height, const void *data, int length) override;
     void cmdEndPrint() override;

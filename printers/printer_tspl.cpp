@@ -1,16 +1,13 @@
 #include "printers/printer_tspl.h"
 
+#include "render/dots.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-
-// The scheduler's message function of libcups: prefix, colon, blank, the
-// localised message and a line end.
-extern "C" int _cupsLangPrintFilter(FILE *fp, const char *prefix, const char *message, ...)
-    __attribute__((format(printf, 3, 4)));
 
 namespace {
 
@@ -41,11 +38,11 @@ void CPrinterTSPL::AddLineEnd()
     pageBuffer.AddStringA("\r\n");
 }
 
-void CPrinterTSPL::AddUnit(int unit)
+void CPrinterTSPL::AddUnit(Unit unit)
 {
-    if (unit == 1)
+    if (unit == Unit::Millimetre)
         pageBuffer.AddStringA(" mm");
-    else if (unit == 2)
+    else if (unit == Unit::Dot)
         pageBuffer.AddStringA(" dot");
 }
 
@@ -56,7 +53,7 @@ void CPrinterTSPL::AddSwitch(const char *command, bool on)
     AddLineEnd();
 }
 
-void CPrinterTSPL::cmdSIZE(double width, double height, int unit)
+void CPrinterTSPL::cmdSIZE(double width, double height, Unit unit)
 {
     char number[512];
     pageBuffer.AddStringA("SIZE ");
@@ -109,28 +106,16 @@ void CPrinterTSPL::cmdSetPartialCutter(int mode, int count)
     AddLineEnd();
 }
 
-int CPrinterTSPL::MmToDots(int v) const
-{
-    // The product is taken in 64 bits and the result clamped, so no setting
-    // or resolution, however hostile, overflows or makes the cast undefined.
-    const double dots = static_cast<double>(int64_t{iDpi} * v) / 25.4;
-    if (!(dots < 2147483648.0))
-        return INT_MAX;
-    if (!(dots > -2147483649.0))
-        return INT_MIN;
-    return static_cast<int>(dots);
-}
-
 void CPrinterTSPL::cmdREFERENCE(int x, int y)
 {
     pageBuffer.AddStringA("REFERENCE ");
-    pageBuffer.AddInt(MmToDots(x));
+    pageBuffer.AddInt(DotsFromMm(x, iDpi));
     pageBuffer.AddStringA(",");
-    pageBuffer.AddInt(MmToDots(y));
+    pageBuffer.AddInt(DotsFromMm(y, iDpi));
     AddLineEnd();
 }
 
-void CPrinterTSPL::cmdGAP(int m, int n, int unit)
+void CPrinterTSPL::cmdGAP(int m, int n, Unit unit)
 {
     pageBuffer.AddStringA("GAP ");
     pageBuffer.AddInt(m);
@@ -141,7 +126,7 @@ void CPrinterTSPL::cmdGAP(int m, int n, int unit)
     AddLineEnd();
 }
 
-void CPrinterTSPL::cmdBLINE(int m, int n, int unit)
+void CPrinterTSPL::cmdBLINE(int m, int n, Unit unit)
 {
     pageBuffer.AddStringA("BLINE ");
     pageBuffer.AddInt(m);
@@ -152,7 +137,7 @@ void CPrinterTSPL::cmdBLINE(int m, int n, int unit)
     AddLineEnd();
 }
 
-void CPrinterTSPL::cmdOFFSET(int v, int unit)
+void CPrinterTSPL::cmdOFFSET(int v, Unit unit)
 {
     pageBuffer.AddStringA("OFFSET ");
     pageBuffer.AddInt(v);
@@ -240,9 +225,7 @@ void CPrinterTSPL::cmdBITMAP(int x, int y, int widthBytes, int height, const voi
         }
         // The stream has no error form: a broken BITMAP would print garbage,
         // so the page goes out uncompressed with the normal bit sense.
-        _cupsLangPrintFilter(stderr, "ERROR",
-                             "The page bitmap could not be compressed (zlib status %d); it is sent uncompressed.",
-                             status);
+        ReportError("The page bitmap could not be compressed (zlib status %d); it is sent uncompressed.", status);
         Negative();
     }
 
@@ -261,7 +244,7 @@ void CPrinterTSPL::cmdPRINT(int sets, int copies)
     AddLineEnd();
 }
 
-void CPrinterTSPL::OnPaintBmp()
+bool CPrinterTSPL::OnPaintBmp()
 {
     AddLog("OnPaintBmp");
     pageBuffer.InitBuffer(0);
@@ -270,40 +253,40 @@ void CPrinterTSPL::OnPaintBmp()
     const uint8_t *bits = image.GetBits(0);
     const uint64_t bitmapBytes = uint64_t{image.GetEffWidth()} * image.GetHeight();
     if (bits == nullptr || bitmapBytes == 0 || bitmapBytes > static_cast<uint64_t>(INT_MAX - 2 * kCommandRoom))
-        return;
+        return true;
     const int effWidth = static_cast<int>(image.GetEffWidth());
     const int height = static_cast<int>(image.GetHeight());
     const int length = static_cast<int>(bitmapBytes);
     Reserve(length + kCommandRoom);
 
     const double dotsPerMm = iDpi / 25.4;
-    cmdSIZE(image.GetWidth() / dotsPerMm, image.GetHeight() / dotsPerMm, 1);
+    cmdSIZE(image.GetWidth() / dotsPerMm, image.GetHeight() / dotsPerMm, Unit::Millimetre);
 
-    if (regStruct.iPrinttype == 0)
+    if (regStruct.iPrinttype == kDirectThermal)
         cmdSetRibbon(false);
-    else if (regStruct.iPrinttype == 1)
+    else if (regStruct.iPrinttype == kThermalTransfer)
         cmdSetRibbon(true);
 
     switch (regStruct.iCutterMode) {
-    case 1:  // tear off
+    case kCutterTear:
         cmdSetPeel(false);
         cmdSetCutter(0, 0);
         cmdSetPartialCutter(0, 0);
         cmdSetTear(true);
         break;
-    case 2:  // cut every label
+    case kCutterCut:  // every label
         cmdSetPeel(false);
         cmdSetCutter(2, 1);
         cmdSetPartialCutter(0, 0);
         cmdSetTear(false);
         break;
-    case 3:  // peel
+    case kCutterPeel:
         cmdSetPeel(true);
         cmdSetCutter(0, 0);
         cmdSetPartialCutter(0, 0);
         cmdSetTear(false);
         break;
-    case 4:  // partial cut every label
+    case kCutterPartial:  // every label
         cmdSetPeel(false);
         cmdSetCutter(0, 0);
         cmdSetPartialCutter(2, 1);
@@ -316,13 +299,13 @@ void CPrinterTSPL::OnPaintBmp()
     cmdREFERENCE(regStruct.iReference[0], regStruct.iReference[1]);
 
     switch (regStruct.iGap[0]) {
-    case 0: cmdGAP(0, 0, 1); break;
-    case 1: cmdGAP(regStruct.iGap[1], regStruct.iGap[2], 1); break;
-    case 2: cmdBLINE(regStruct.iGap[1], regStruct.iGap[2], 1); break;
+    case kMediaContinuous: cmdGAP(0, 0, Unit::Millimetre); break;
+    case kMediaGap: cmdGAP(regStruct.iGap[1], regStruct.iGap[2], Unit::Millimetre); break;
+    case kMediaBlackMark: cmdBLINE(regStruct.iGap[1], regStruct.iGap[2], Unit::Millimetre); break;
     default: break;
     }
 
-    cmdOFFSET(regStruct.iOffset, 1);
+    cmdOFFSET(regStruct.iOffset, Unit::Millimetre);
     cmdDENSITY(regStruct.iDensity);
     cmdSPEED(regStruct.iSpeed);
     setcAutoDotted(regStruct.iDottedline);
@@ -332,6 +315,7 @@ void CPrinterTSPL::OnPaintBmp()
     cmdBITMAP(0, 0, effWidth, height, bits, length);
     cmdPRINT(1, 1);
 
-    WriteSpool(pageBuffer.GetBuffer(), pageBuffer.GetBufferLength());
+    const bool sent = SpoolBuffer(pageBuffer);
     pageBuffer.InitBuffer(0);
+    return sent;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "filter/my_buffer.h"
 #include "render/base_render.h"
+#include "render/my_buffer.h"
 
 #include <zlib.h>
 
@@ -12,24 +12,26 @@ public:
     // zlib's compress, or a stand-in that lets tests make compression fail.
     using Compressor = int (*)(Bytef *dest, uLongf *destLen, const Bytef *source, uLong sourceLen);
 
+    // The unit written after a number.
+    enum class Unit { None = 0, Millimetre = 1, Dot = 2 };
+
     CPrinterTSPL();
     ~CPrinterTSPL() override;
 
-    void OnPaintBmp() override;
+    bool OnPaintBmp() override;
 
     // Command writers: each appends one command, ended by CR LF, to the page
-    // command buffer. Unit 1 writes " mm" after each number, 2 " dot", any
-    // other value nothing.
-    void cmdSIZE(double width, double height, int unit);
+    // command buffer.
+    void cmdSIZE(double width, double height, Unit unit);
     void cmdSetRibbon(bool on);
     void cmdSetPeel(bool on);
     void cmdSetTear(bool on);
     void cmdSetCutter(int mode, int count);
     void cmdSetPartialCutter(int mode, int count);
     void cmdREFERENCE(int x, int y);
-    void cmdGAP(int m, int n, int unit);
-    void cmdBLINE(int m, int n, int unit);
-    void cmdOFFSET(int v, int unit);
+    void cmdGAP(int m, int n, Unit unit);
+    void cmdBLINE(int m, int n, Unit unit);
+    void cmdOFFSET(int v, Unit unit);
     void cmdDENSITY(int d);
     void cmdSPEED(int s);
     void setcAutoDotted(bool on);
@@ -46,10 +48,9 @@ protected:
 
 private:
     void Reserve(int bytes);
-    void AddUnit(int unit);
+    void AddUnit(Unit unit);
     void AddLineEnd();
     void AddSwitch(const char *command, bool on);
-    int MmToDots(int v) const;
 
     Compressor compressFunction = &compress;
 };

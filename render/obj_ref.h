@@ -1,7 +1,7 @@
 #pragma once
 
-// Reference counting for the job's render object. The count is a plain
-// integer: the filter is single-threaded.
+// Reference counting for a job's render object. The count is a plain
+// integer: a render object belongs to one job, driven by one thread.
 class IObjRef {
 public:
     virtual long AddRef() = 0;

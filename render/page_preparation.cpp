@@ -7,11 +7,6 @@
 #include <cstdio>
 #include <cstring>
 
-// The scheduler's message function of libcups: prefix, colon, blank, the
-// localised message and a line end.
-extern "C" int _cupsLangPrintFilter(FILE *fp, const char *prefix, const char *message, ...)
-    __attribute__((format(printf, 3, 4)));
-
 namespace {
 
 // A one-bit page seen as rows of bytes: 0 bits are black dots, bit 7 is the
@@ -109,17 +104,19 @@ int32_t ClampToInt32(int64_t v)
 
 } // namespace
 
-void CBaseRender::AdjustImage()
+bool CBaseRender::AdjustImage()
 {
     if (!image.IsValid())
-        return;
+        return true;
 
     if (image.GetBpp() > 23)
         image.GrayScale();
     if (halftone.iLiangdu != 0 || halftone.iDuibidu != 0)
         image.Light(halftone.iLiangdu, halftone.iDuibidu);
-    if (halftone.iGrayMethod < 1)
+    if (halftone.iGrayMethod < kFloydSteinberg)
         image.Threshold(static_cast<uint8_t>(halftone.iThreValue & 0xFF));
+    else if (halftone.iGrayMethod == kAutomatic)
+        image.AutoHalftone(static_cast<uint8_t>(halftone.iThreValue & 0xFF));
     else
         image.Dither(halftone.iGrayMethod - 1);
 
@@ -129,14 +126,13 @@ void CBaseRender::AdjustImage()
     if (!image.IsValid() || image.GetBpp() != 1) {
         const char *why = image.GetLastError();
         if (why != nullptr && why[0] != '\0')
-            _cupsLangPrintFilter(stderr, "ERROR",
-                                 "The page could not be converted to one bit per dot (%s); it is not printed.", why);
+            ReportError("The page could not be converted to one bit per dot (%s); it is not printed.", why);
         else
-            _cupsLangPrintFilter(stderr, "ERROR", "The page could not be converted to one bit per dot; it is not printed.");
+            ReportError("The page could not be converted to one bit per dot; it is not printed.");
         CRasterImage empty;
         image.Transfer(empty);
         image.Destroy();
-        return;
+        return true;
     }
 
     if (regStruct.iScale != 100) {
@@ -155,13 +151,14 @@ void CBaseRender::AdjustImage()
         Negative();
 
     switch (regStruct.iRotate) {
-    case 1: image.Rotate(180.0f); break;
-    case 2: image.Rotate(90.0f); break;
-    case 3: image.Rotate(270.0f); break;
+    case kRotate180: image.Rotate(180.0f); break;
+    case kRotate90: image.Rotate(90.0f); break;
+    case kRotate270: image.Rotate(270.0f); break;
     default: break;
     }
 
     AdjustEffWidthBits();
+    return true;
 }
 
 void CBaseRender::CropWhiteEdge(int top, int bottom, int left, int right)
@@ -231,7 +228,7 @@ void CBaseRender::CropWhiteEdge(int top, int bottom, int left, int right)
     if (!image.Crop(ClampToInt32(leftCut), ClampToInt32(bottomCut), ClampToInt32(width - rightCut),
                     ClampToInt32(height - topCut), &cropped)) {
         // The page ends up empty and is not printed: the scheduler must hear why.
-        _cupsLangPrintFilter(stderr, "ERROR", "The white edges of the page could not be cropped; it is not printed.");
+        ReportError("The white edges of the page could not be cropped; it is not printed.");
     }
     image = cropped;
 }

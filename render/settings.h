@@ -2,31 +2,78 @@
 
 #include <cstdint>
 
-// Printer settings, filled from the PPD's marked options once per job.
+// Choices that the settings fields store as numbers.
+
+// iRotate.
+enum ERotation : int32_t { kRotateNone = 0, kRotate180 = 1, kRotate90 = 2, kRotate270 = 3 };
+
+// iGap[0]: how the printer finds the start of the next label or sheet.
+enum EMediaTracking : int32_t {
+    kMediaContinuous = 0,
+    kMediaGap = 1,
+    kMediaBlackMark = 2,
+    kMediaPerforated = 3,
+    kMediaRoll = 4,
+    kMediaRecording = 5,
+    kMediaTattoo = 6,
+    kMediaTattooWrinkle = 7,
+};
+
+// iPrinttype.
+enum EPrintType : int32_t { kDirectThermal = 0, kThermalTransfer = 1 };
+
+// iCutMode (ESC/POS).
+enum ECutMode : int32_t { kCutNone = 0, kCutJobFull = 1, kCutJobPartial = 2, kCutPageFull = 3, kCutPagePartial = 4 };
+
+// iCashDrawer (ESC/POS).
+enum ECashDrawer : int32_t { kDrawerNone = 0, kDrawerBeforePage = 1, kDrawerAfterPage = 2 };
+
+// iCutterMode (TSPL).
+enum ECutterMode : int32_t { kCutterNone = 0, kCutterTear = 1, kCutterCut = 2, kCutterPeel = 3, kCutterPartial = 4 };
+
+// iGrayMethod: below kFloydSteinberg the fixed threshold, kAutomatic the
+// automatic half-tone (hard edges thresholded, the rest diffused), otherwise
+// dither method iGrayMethod - 1 of the image library.
+enum EHalftone : int32_t {
+    kThreshold = 0,
+    kFloydSteinberg = 1,
+    kOrderedBayer4 = 2,
+    kBurkes = 3,
+    kStucki = 4,
+    kJarvisJudiceNinke = 5,
+    kSierra = 6,
+    kStevensonArce = 7,
+    kOrderedInterleaved4 = 8,
+    kOrderedBayer8 = 9,
+    kOrdered16 = 10,
+    kAutomatic = 11,
+};
+
+// Printer settings, filled from the job's options once per job.
 struct tagREGSTRUCT {
     int32_t iSpeed = 14;           // -1: the printer's own setting
     int32_t iDensity = 8;          // -1: the printer's own setting
     int32_t iReference[2] = {0, 0};
-    int32_t iRotate = 0;           // 0 none, 1 by 180, 2 by 90, 3 by 270 degrees
+    int32_t iRotate = kRotateNone;
     bool iMirror = false;
     bool iNegative = false;
     int32_t iScale = 100;          // percent
     bool iDottedline = false;
     bool iPauseKey = true;
     bool iWaterMark = true;
-    int32_t iGap[3] = {0, 3, 0};   // media tracking type, gap length mm, gap offset mm
+    int32_t iGap[3] = {kMediaContinuous, 3, 0};  // media tracking, gap length mm, gap offset mm
     int32_t iOffset = 0;
-    int32_t iCutterMode = 0;       // TSPL: 1 tear, 2 cutter, 3 peel, 4 partial cutter
-    int32_t iPrinttype = 0;        // 0 direct thermal, 1 thermal transfer
-    int32_t iCutMode = 0;          // ESC/POS: 1/2 at job end, 3/4 after every page
+    int32_t iCutterMode = kCutterNone;
+    int32_t iPrinttype = kDirectThermal;
+    int32_t iCutMode = kCutNone;
     int32_t iFeedBefore = 0;
     int32_t iFeedLength = 0;
-    int32_t iCashDrawer = 0;       // 1 before the page, 2 after
+    int32_t iCashDrawer = kDrawerNone;
 };
 
 // Image settings.
 struct tagREGSTRUCTWITHALFTONE {
-    int32_t iGrayMethod = 3;       // < 1: fixed threshold; n >= 1: dither method n - 1
+    int32_t iGrayMethod = kBurkes;
     int32_t iThreValue = 175;
     int32_t iLiangdu = 0;          // brightness
     int32_t iDuibidu = 0;          // contrast

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The main job: builds dotweave and its printer descriptions, then prints the
-# bundled samples (a shipping label, a receipt, a photo) through the real CUPS
-# filter chain for every printer, writing the printer streams to out/samples.
+# bundled samples (a shipping label, a receipt, a photo, and a label that
+# mixes a photo, text and barcodes, printed with the printers' defaults)
+# through the real CUPS filter chain for every printer, writing the printer
+# streams to out/samples.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh

@@ -12,6 +12,9 @@ packages=(
   # the printer application and its tests (IPP Everywhere tests, PAM, the
   # browser that checks its web page)
   libpappl-dev libpam0g-dev cups-ipp-utils chromium
+  # the half-tone corpus: barcodes drawn by zint, read back by zbarimg,
+  # labels drawn with Debian's python3, numpy and PIL
+  zint zbar-tools python3-numpy python3-pil fonts-dejavu-core
   # the fuzz targets
   clang libclang-rt-14-dev llvm-14
 )

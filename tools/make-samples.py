@@ -2,14 +2,17 @@
 """Writes the bundled sample documents into samples/.
 
 Everything is drawn from code, so the files come out byte-identical on
-every run: no timestamps, no random numbers, only the standard library.
+every run: no timestamps, no random numbers. The mixed label's barcodes come
+from zint and its text from Debian's python3-pil; the rest needs only the
+standard library.
 
-    python3 tools/make-samples.py [output-folder]
+    /usr/bin/python3 tools/make-samples.py [output-folder]
 """
 
 import math
 import os
 import struct
+import subprocess
 import sys
 import zlib
 
@@ -228,6 +231,67 @@ def write_png(path, width, height, rows, dpi):
         f.write(png)
 
 
+def zint_modules(barcode, data):
+    """The symbol's modules from zint, one list of booleans (True = bar) per row."""
+    dump = subprocess.run(["zint", "-b", barcode, "-d", data, "--dump"], check=True,
+                          capture_output=True, text=True).stdout
+    rows = []
+    for line in dump.split("\n"):
+        digits = line.replace(" ", "")
+        if digits:
+            rows.append([(int(d, 16) >> (3 - b)) & 1 == 1 for d in digits for b in range(4)])
+    return rows
+
+
+def mixed_label_pixels(width, height, dpi):
+    """A 4 x 6 in label image as a carrier's web page hands it out: a photo
+    of the goods, small text, a grey box, Code 128, EAN-13 and QR symbols."""
+    from PIL import Image, ImageDraw, ImageFont  # Debian: python3-pil
+
+    label = Image.new("L", (width, height), 255)
+    draw = ImageDraw.Draw(label)
+    font = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
+    bold = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
+    mm = dpi / 25.4
+
+    pw, ph = int(48 * mm), int(36 * mm)
+    photo = Image.frombytes("L", (pw, ph), b"".join(photo_pixels(pw, ph)))
+    label.paste(photo, (int(5 * mm), int(5 * mm)))
+    draw.rectangle([int(5 * mm), int(5 * mm), int(5 * mm) + pw, int(5 * mm) + ph], outline=0, width=3)
+    x = int(57 * mm)
+    draw.text((x, int(5 * mm)), "LOOM & CO", font=ImageFont.truetype(bold, int(6 * mm)), fill=0)
+    small = ImageFont.truetype(font, int(2.4 * mm))
+    for i, line in enumerate(["Organic cotton throw", "130 x 170 cm, natural", "Batch 2026-0417",
+                              "Store dry, away from sun", "Made in Leeds"]):
+        draw.text((x, int((14 + i * 4.2) * mm)), line, font=small, fill=0)
+
+    # A shaded box with text on it: a grey fill must stay a grey fill.
+    draw.rectangle([int(5 * mm), int(45 * mm), int(96 * mm), int(57 * mm)], fill=200)
+    draw.text((int(8 * mm), int(47 * mm)), "SHIP TO  Ada Thermal, Unit 7, Harbour Works",
+              font=ImageFont.truetype(font, int(3 * mm)), fill=0)
+    draw.text((int(8 * mm), int(52 * mm)), "4410 Pier Road, BRISTOL BS1 6XX",
+              font=ImageFont.truetype(bold, int(3 * mm)), fill=0)
+
+    def symbol(rows, left, top, module, bar_height=None):
+        for r, row in enumerate(rows):
+            y0 = top + r * module
+            y1 = top + bar_height if bar_height else y0 + module
+            for c, bar in enumerate(row):
+                if bar:
+                    draw.rectangle([left + c * module, y0, left + (c + 1) * module - 1, y1 - 1], fill=0)
+
+    module = 3  # 0.25 mm: two dots at 203 dpi once the image is scaled
+    code128 = zint_modules("20", "DW2048-0001-LEEDS")
+    symbol(code128, int(8 * mm), int(62 * mm), module, bar_height=int(22 * mm))
+    draw.text((int(8 * mm), int(85 * mm)), "DW2048-0001-LEEDS", font=small, fill=0)
+    ean = zint_modules("13", "501234567890")
+    symbol(ean, int(8 * mm), int(95 * mm), module, bar_height=int(20 * mm))
+    qr = zint_modules("58", "https://example.org/track/DW2048-0001")
+    symbol(qr, int(66 * mm), int(95 * mm), 2 * module)
+    draw.text((int(8 * mm), int(118 * mm)), "Scan to track. Keep this label dry and flat.", font=small, fill=0)
+    return [label.tobytes()[y * width:(y + 1) * width] for y in range(height)]
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "samples")
     os.makedirs(out, exist_ok=True)
@@ -237,6 +301,10 @@ def main():
     # 48 mm wide at 203 dpi: the printable width of a 57/58 mm roll.
     width, height = 384, 288
     write_png(os.path.join(out, "photo.png"), width, height, photo_pixels(width, height), 203)
+    # 4 x 6 in at 300 dpi, so that printing at 203 dpi scales it: the
+    # bars' edges come out grey, as with any label image.
+    width, height = 1200, 1800
+    write_png(os.path.join(out, "mixed-label.png"), width, height, mixed_label_pixels(width, height, 300), 300)
 
 
 if __name__ == "__main__":

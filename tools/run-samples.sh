@@ -40,6 +40,8 @@ sample_options() {
         shipping-label.pdf) echo "ImageFilter=0 Threshold=128" ;;
         receipt.pdf)        echo "ImageFilter=0 CropEdgeBottom=-1" ;;
         photo.png)          echo "ImageFilter=1" ;;
+        # The printer's defaults: the automatic half-tone.
+        mixed-label.png)    echo "" ;;
     esac
 }
 # Page size per printer class for each sample.
@@ -49,7 +51,7 @@ sample_media() {
         *tspl*:receipt.pdf)   echo "PageSize=100x100mm" ;;
         *tspl*:photo.png)     echo "PageSize=60x40mm" ;;
         *escpos*:*)           echo "PageSize=80x210mm" ;;
-        *cpcl*:shipping-label.pdf) echo "PageSize=100x150mm zeMediaTracking=Gap" ;;
+        *cpcl*:shipping-label.pdf | *cpcl*:mixed-label.png) echo "PageSize=100x150mm zeMediaTracking=Gap" ;;
         *cpcl*:*)             echo "PageSize=58x210mm" ;;
         *) echo "" ;;
     esac
@@ -64,7 +66,7 @@ for ppd in "$ppds"/dotweave-*.ppd; do
     family=${name%-*}
     dpi=${name##*-}
     mkdir -p "$out/$name"
-    for sample in shipping-label.pdf receipt.pdf photo.png; do
+    for sample in shipping-label.pdf receipt.pdf photo.png mixed-label.png; do
         options="$(sample_media "$ppd" "$sample") $(sample_options "$sample")"
         options=$(echo $options)
         args=()

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Builds dotweave and runs the whole test suite twice: a normal build with
 # warnings as errors, and an AddressSanitizer + UndefinedBehaviorSanitizer build.
-# Then builds the libFuzzer targets with clang and runs each for 30 seconds.
+# Then compiles a Debug build with g++ and with clang, and builds the
+# libFuzzer targets with clang and runs each for 30 seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
+# Every tool the tests need is installed now: a test that finds one missing
+# fails instead of skipping.
+export CI=true
 
 jobs=$(nproc)
 for flavour in release asan; do
@@ -16,6 +20,17 @@ for flavour in release asan; do
   cmake -S . -B "$build" -DDOTWEAVE_WERROR=ON "${extra[@]}"
   cmake --build "$build" -j "$jobs"
   (cd "$build" && ctest --output-on-failure -j "$jobs")
+done
+
+# A developer's first debugging build must compile with either compiler;
+# its suite is the same code, already run above.
+for pair in gcc:g++ clang:clang++; do
+  cc=${pair%%:*} cxx=${pair#*:}
+  build="build-ci-debug-$cc"
+  echo "=== Debug build ($cc) ==="
+  CC=$cc CXX=$cxx cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DDOTWEAVE_WERROR=ON \
+    -DDOTWEAVE_BENCH=ON >/dev/null
+  cmake --build "$build" -j "$jobs" >/dev/null
 done
 
 echo "=== fuzz build (clang) ==="

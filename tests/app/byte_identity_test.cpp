@@ -21,12 +21,13 @@ struct IdentityCase {
     const char *filterOptions;   // the same settings as PPD choices
 };
 
-// Options the filter does not read yet are set to what it does without them.
 const IdentityCase kCases[] = {
-    {"tspl_203dpi", "halftone-method=stucki threshold-level=128 print-darkness=30 print-speed=10160 dotted-line=true",
-     "ImageFilter=4 Threshold=128 Darkness=12 zePrintRate=4 AutoDotted=1"},
+    {"tspl_203dpi",
+     "halftone-method=stucki threshold-level=128 print-darkness=30 print-speed=10160 dotted-line=true cutter-mode=peel",
+     "ImageFilter=4 Threshold=128 Darkness=12 zePrintRate=4 AutoDotted=1 CutterMode=Peel"},
     {"tspl_300dpi", "", ""},
-    {"escpos_203dpi", "cut-mode=none feed-after-page=20 brightness=32", "FeedOffset=20 Brightness=32"},
+    {"escpos_203dpi", "cut-mode=page-partial cash-drawer=after-page feed-after-page=20 brightness=32",
+     "CutMode=PagePartial CashDrawer=AfterPage FeedOffset=20 Brightness=32"},
     {"cpcl_203dpi", "print-color-mode=bi-level threshold-level=96 trim-blank-top=0 orientation-requested=4",
      "ImageFilter=0 Threshold=96 CropEdgeTop=0 Rotate=2"},
     {"paperang_203dpi", "", ""},
@@ -41,7 +42,7 @@ TEST(ByteIdentity, AppWritesTheFiltersBytesForEveryDriver)
     AppServer server;
     for (const IdentityCase &c : kCases) {
         SCOPED_TRACE(c.driver);
-        const DriverRow *row = FindDriver(c.driver);
+        const DriverRow *row = FindAppDriver(c.driver);
         ASSERT_NE(row, nullptr);
         const std::string folder = server.Dir().File(std::string("out-") + c.driver);
         std::filesystem::create_directory(folder);
@@ -76,7 +77,7 @@ namespace {
 TEST(ByteIdentity, OverridesChangeOnlyTheirPages)
 {
     AppServer server;
-    const DriverRow *row = FindDriver("tspl_203dpi");
+    const DriverRow *row = FindAppDriver("tspl_203dpi");
     ASSERT_NE(row, nullptr);
     const std::string folder = server.Dir().File("out");
     std::filesystem::create_directory(folder);

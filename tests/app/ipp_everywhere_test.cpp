@@ -23,7 +23,7 @@ TEST(IppEverywhere, EveryTestPassesForEveryDriver)
 {
     AppServer server;
     const std::string png = std::string(DOTWEAVE_SOURCE_DIR) + "/samples/photo.png";
-    for (const DriverRow &row : DriverTable()) {
+    for (const DriverRow &row : AppDrivers()) {
         SCOPED_TRACE(row.name);
         const std::string folder = server.Dir().File(std::string("out-") + row.name);
         std::filesystem::create_directory(folder);

@@ -16,7 +16,7 @@ namespace {
 std::optional<std::map<std::string, std::string>> Map(const char *driver,
                                                       const std::function<void(JobRequest &)> &change)
 {
-    const DriverRow *row = FindDriver(driver);
+    const DriverRow *row = FindAppDriver(driver);
     EXPECT_NE(row, nullptr) << driver;
     JobRequest request = DefaultRequest(*row);
     change(request);

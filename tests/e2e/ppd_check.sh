@@ -50,9 +50,12 @@ for ppd in "$ppds"/dotweave-*.ppd; do
     for keyword in CropEdgeTop CropEdgeBottom CropEdgeLeft CropEdgeRight; do
         has "*$keyword -1/" "$keyword lacks the no-limit choice"
     done
-    for choice in 0 1 2 3 4 5 6 7 8 9 10; do
+    for choice in 0 1 2 3 4 5 6 7 8 9 10 11; do
         has "*ImageFilter $choice/" "ImageFilter $choice"
     done
+    # Every printer starts on the automatic half-tone, cutting at middle grey.
+    has "*DefaultImageFilter: 11"$'\n' "ImageFilter default"
+    has "*DefaultThreshold: 128"$'\n' "Threshold default"
     count=$((count + 1))
 done
 [ "$count" -eq 8 ] || fail "expected 8 PPDs in $ppds, found $count"

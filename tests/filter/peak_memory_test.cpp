@@ -60,10 +60,12 @@ TEST_P(PeakMemory, StaysWithinASmallMultipleOfOnePage)
 {
     if (kSanitized)
         GTEST_SKIP() << "the sanitizer's own memory hides the filter's";
-    // Plain threshold; and dithering with every step that makes a new image
-    // (cropping, rotation) and compressed output where the printer has it.
+    // Plain threshold; the automatic half-tone, every PPD's default; and
+    // dithering with every step that makes a new image (cropping, rotation)
+    // and compressed output where the printer has it.
     const std::vector<std::vector<PpdOption>> settings = {
         {Option("ImageFilter", "0")},
+        {Option("ImageFilter", "11"), Option("Threshold", "128")},
         {Option("ImageFilter", "3"), Option("Rotate", "2"), Option("CropEdgeTop", "-1"), Option("CropEdgeLeft", "-1"),
          Option("ImageCompress", "1")},
     };

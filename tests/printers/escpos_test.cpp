@@ -1,5 +1,6 @@
 #include "printers/printer_escpos.h"
 #include "printer_test_util.h"
+#include "support/collecting_output.h"
 
 #include <gtest/gtest.h>
 
@@ -247,9 +248,10 @@ TEST(EscPosPage, RowTooWideForTheCommandIsRefused)
     const unsigned width = 65536 * 8 + 8;  // 65 537 bytes per row
     Capture printer;
     LoadPreparedPage(printer, width, 1, std::vector<uint8_t>(65537, 0x00), 203);
-    testing::internal::CaptureStderr();
+    CollectingOutput messages;
+    printer.SetOutput(&messages);
     printer.OnPaintBmp();
-    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string err = messages.messages;
 
     EXPECT_EQ(printer.writes.at(0), kInit + kCenter);
     EXPECT_EQ(err.rfind("ERROR: ", 0), 0u) << err;

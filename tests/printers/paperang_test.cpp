@@ -5,6 +5,7 @@
 #include "support/ppd_writer.h"
 #include "support/raster_writer.h"
 #include "support/temp_dir.h"
+#include "support/collecting_output.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -24,10 +25,11 @@ using paperangtest::ReadPages;
 // The back-end with its printer output and log lines kept for inspection.
 class SpoolingPaperang : public CPrinterPaperang {
 public:
-    void WriteSpool(const void *data, int length) override
+    bool WriteSpool(const void *data, int length) override
     {
         ++spoolCalls;
         spooled.append(static_cast<const char *>(data), static_cast<size_t>(length));
+        return true;
     }
     void AddLog(const char *format, ...) override { logs.emplace_back(format); }
 
@@ -226,9 +228,10 @@ TEST(PaperangPage, PagesThatCannotBeFramedSendNothing)
                 return c.allValues ? static_cast<uint8_t>(x) : uint8_t{0xFF};
             });
         }
-        testing::internal::CaptureStderr();
+        CollectingOutput messages;
+        printer.SetOutput(&messages);
         printer.OnPaintBmp();
-        const std::string err = testing::internal::GetCapturedStderr();
+        const std::string err = messages.messages;
         if (c.printed) {
             EXPECT_EQ(err, "");
             const paperangtest::Stream stream = ParseFrames(printer.spooled);

@@ -1,5 +1,6 @@
 #include "printers/printer_peripage.h"
 #include "printer_test_util.h"
+#include "support/collecting_output.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -254,9 +255,10 @@ TEST(PeriPagePage, FailedCompressionDropsOnlyTheBitmap)
     LoadPreparedPage(printer, 16, 8, std::vector<uint8_t>(16, 0x00), 203);
     printer.halftone.ImageCompress = true;
     printer.regStruct.iDensity = 2;
-    testing::internal::CaptureStderr();
+    CollectingOutput messages;
+    printer.SetOutput(&messages);
     printer.OnPaintBmp();
-    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string err = messages.messages;
 
     EXPECT_EQ(printer.writes, std::vector<std::string>{kStart + Media(0x01) + kReset +
                                                        Bytes({0x10, 0xFF, 0x10, 0x00, 0x02}) + kCenter + kCutLine +

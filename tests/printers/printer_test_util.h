@@ -21,10 +21,11 @@ namespace printertest {
 template <class Printer>
 class SpoolCapture : public Printer {
 public:
-    void WriteSpool(const void *data, int length) override
+    bool WriteSpool(const void *data, int length) override
     {
         if (length > 0)
             writes.emplace_back(static_cast<const char *>(data), static_cast<size_t>(length));
+        return true;
     }
 
     std::string All() const

@@ -1,4 +1,5 @@
 #include "printers/printer_tspl.h"
+#include "support/collecting_output.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -16,9 +17,10 @@ namespace {
 // The TSPL back-end with its printer output captured, one string per spool.
 class CapturingTSPL : public CPrinterTSPL {
 public:
-    void WriteSpool(const void *data, int length) override
+    bool WriteSpool(const void *data, int length) override
     {
         writes.emplace_back(static_cast<const char *>(data), static_cast<size_t>(length));
+        return true;
     }
     std::string Text() const { return std::string(pageBuffer.GetBuffer(), pageBuffer.GetBufferLength()); }
     void ClearText() { pageBuffer.InitBuffer(0); }
@@ -180,12 +182,13 @@ TEST(TsplCommands, WritersFormatNumbersAndUnits)
 {
     CapturingTSPL printer;
     printer.iDpi = 300;
-    printer.cmdSIZE(48.046, 30.024, 1);
-    printer.cmdSIZE(1.005, -2.5, 2);
-    printer.cmdSIZE(10, 20, 0);
-    printer.cmdGAP(3, 0, 2);
-    printer.cmdBLINE(-1, 7, 9);
-    printer.cmdOFFSET(5, 2);
+    using Unit = CPrinterTSPL::Unit;
+    printer.cmdSIZE(48.046, 30.024, Unit::Millimetre);
+    printer.cmdSIZE(1.005, -2.5, Unit::Dot);
+    printer.cmdSIZE(10, 20, Unit::None);
+    printer.cmdGAP(3, 0, Unit::Dot);
+    printer.cmdBLINE(-1, 7, Unit::None);
+    printer.cmdOFFSET(5, Unit::Dot);
     printer.cmdSetCutter(1, 0);
     printer.cmdSetCutter(7, -2);
     printer.cmdSetPartialCutter(1, 0);
@@ -261,9 +264,10 @@ TEST(TsplCompression, FailedCompressionSendsThePageRawWithNormalBitsAndSaysSo)
     printer.halftone.ImageCompress = true;
     printer.SetCompressor(&FailingCompress);
     const std::string original = PageBytes(printer.image);
-    testing::internal::CaptureStderr();
+    CollectingOutput messages;
+    printer.SetOutput(&messages);
     printer.OnPaintBmp();
-    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string err = messages.messages;
 
     ASSERT_EQ(printer.writes.size(), 1u);
     const std::string header = "CLS\r\nBITMAP 0,0,8,10,1,";

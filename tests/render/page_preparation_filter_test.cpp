@@ -182,8 +182,9 @@ TEST_F(PagePreparation, ImageFilterChoosesTheDitherMethod)
 TEST_F(PagePreparation, ThresholdUsesTheLowEightBitsOfItsLevel)
 {
     const RasterPage page = MakeRandomRasterPage(77, 25, 8, 14);
-    for (const auto &[options, level] : std::vector<std::pair<std::string, int>>{
+    for (const auto &[options, threshold] : std::vector<std::pair<std::string, int>>{
              {"ImageFilter=0", 175}, {"ImageFilter=0 Threshold=128", 128}, {"ImageFilter=0 Threshold=300", 44}}) {
+        const int level = threshold;  // a lambda may not capture a structured binding in every compiler
         const std::vector<Label> labels = Run({page}, options);
         ASSERT_EQ(labels.size(), 1u) << options;
         const Dots expected = Generate(77, 25, [&](size_t x, size_t y) { return page.Row(y)[x] <= level; });

@@ -1,4 +1,5 @@
 #include "render/base_render.h"
+#include "support/collecting_output.h"
 
 #include <cups/language.h>
 #include <gtest/gtest.h>
@@ -209,6 +210,65 @@ TEST(CropWhiteEdge, RandomPagesMatchTheDotByDotScan)
     }
 }
 
+// A bar 3 dots wide on paper with grey rims of level `rim` on both sides,
+// through the whole preparation with the given tone settings.
+Dots PrepareRimmedBar(int grayMethod, int threshold, int brightness, int contrast, uint8_t rim)
+{
+    CBaseRender render;
+    render.iDpi = 203;
+    render.image.Create(24, 8, 8, 0);
+    render.image.SetGrayPalette();
+    for (uint32_t y = 0; y < 8; ++y) {
+        uint8_t *row = render.image.GetBits(y);
+        std::memset(row, 255, 24);
+        row[9] = row[13] = rim;
+        std::memset(row + 10, 0, 3);
+    }
+    render.halftone.iGrayMethod = grayMethod;
+    render.halftone.iThreValue = threshold;
+    render.halftone.iLiangdu = brightness;
+    render.halftone.iDuibidu = contrast;
+    render.AdjustImage();
+    return ReadDots(render.image);
+}
+
+// Width of the bar of a prepared rimmed bar, where all rows agree.
+int BarWidth(const Dots &dots)
+{
+    for (const auto &row : dots)
+        if (row != dots[0])
+            return -1;
+    return static_cast<int>(std::count(dots[0].begin(), dots[0].end(), true));
+}
+
+TEST(AdjustImage, AutomaticHalftoneCutsTheRimsAtTheToneSettings)
+{
+    // The rims print when they are no lighter than the threshold level,
+    // after brightness and contrast have moved them; the bar's own black and
+    // the paper stay whatever the settings.
+    struct Case {
+        int threshold, brightness, contrast;
+        uint8_t rim;
+        int width;
+    };
+    const Case cases[] = {
+        {128, 0, 0, 150, 3},  {175, 0, 0, 150, 5},  {150, 0, 0, 150, 5},   {149, 0, 0, 150, 3},
+        {175, 32, 0, 150, 3}, {128, -32, 0, 150, 5}, {128, 0, 100, 150, 3}, {175, 0, 100, 120, 5},
+        {300, 0, 0, 40, 5},   {300, 0, 0, 50, 3},   // only the low 8 bits count: 300 cuts at 44
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(BarWidth(PrepareRimmedBar(11, c.threshold, c.brightness, c.contrast, c.rim)), c.width)
+            << "threshold " << c.threshold << ", brightness " << c.brightness << ", contrast " << c.contrast
+            << ", rim " << int{c.rim};
+}
+
+TEST(AdjustImage, ChoicesPastTheAutomaticHalftoneStillMeanFloydSteinberg)
+{
+    for (int choice : {12, 99, 1000})
+        EXPECT_EQ(PrepareRimmedBar(choice, 175, 0, 0, 150), PrepareRimmedBar(1, 175, 0, 0, 150)) << choice;
+    EXPECT_NE(PrepareRimmedBar(11, 175, 0, 0, 150), PrepareRimmedBar(1, 175, 0, 0, 150));
+}
+
 #if !defined(__SANITIZE_ADDRESS__)
 // Memory runs out while the page becomes one bit per dot (the address space
 // is limited in a child process): the page must not go on as an 8-bit page
@@ -223,6 +283,8 @@ TEST(AdjustImage, PageThatCannotBecomeOneBitIsDroppedWithAnError)
         dup2(pipeFds[1], 2);
         close(pipeFds[0]);
         CBaseRender render;
+        CollectingOutput messages;
+        render.SetOutput(&messages);
         render.iDpi = 203;
         if (render.image.Create(8192, 4096, 8, 0) == nullptr)
             _exit(2);
@@ -239,8 +301,11 @@ TEST(AdjustImage, PageThatCannotBecomeOneBitIsDroppedWithAnError)
         const rlimit limit{used + (1u << 20), used + (1u << 20)};
         if (setrlimit(RLIMIT_AS, &limit) != 0)
             _exit(4);
-        render.AdjustImage();
-        _exit(render.image.IsValid() || render.image.GetWidth() != 0 ? 5 : 0);
+        const bool goesOn = render.AdjustImage();
+        // The message text is already held; writing it needs no memory.
+        if (write(2, messages.messages.data(), messages.messages.size()) < 0)
+            _exit(6);
+        _exit(!goesOn || render.image.IsValid() || render.image.GetWidth() != 0 ? 5 : 0);
     }
     close(pipeFds[1]);
     std::string err;

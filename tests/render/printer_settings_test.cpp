@@ -1,6 +1,7 @@
 // Reading the settings records from the PPD's marked options.
+#include "filter/filter_output.h"
 #include "filter/system_log.h"
-#include "render/cups_render.h"
+#include "filter/cups_render.h"
 #include "support/ppd_writer.h"
 #include "support/temp_dir.h"
 
@@ -50,6 +51,7 @@ protected:
         cupsMarkOptions(ppd, count, parsed);
         cupsFreeOptions(count, parsed);
         render->ppd = ppd;
+        render->SetOutput(&output);
         g_log.clear();
         render->GetPrinterParameters();
     }
@@ -65,6 +67,7 @@ protected:
     }
 
     ScopedTempDir dir;
+    CFilterOutput output;
     ppd_file_t *ppd = nullptr;
     CCupsRender<CPrinterESCPOS> *render = new CCupsRender<CPrinterESCPOS>();
 };
@@ -73,7 +76,7 @@ TEST_F(PrinterSettings, PpdWithoutAnyKeyword)
 {
     Read({});
     EXPECT_EQ(g_log.front(), "CCupsRender::GetPrinterParameters");
-    EXPECT_EQ(LoggedWithPrefix("GetMarkedOption: "), 18u);
+    EXPECT_EQ(LoggedWithPrefix("GetMarkedOption: "), 21u);
     EXPECT_TRUE(Logged("GetMarkedOption: AdjustHoriaontal is error"));
     EXPECT_TRUE(Logged("iLiangdu = 0"));
     EXPECT_EQ(LoggedWithPrefix("Gap = "), 0u);
@@ -127,6 +130,14 @@ TEST_F(PrinterSettings, EveryKeywordStoresItsField)
         {"CropEdgeLeft", "3", "iCropLeftEdge = 3", [](const CBaseRender &r) { return r.halftone.iCropLeftEdge == 3; }},
         {"CropEdgeRight", "9", "iCropRightEdge = 9",
          [](const CBaseRender &r) { return r.halftone.iCropRightEdge == 9; }},
+        {"CutMode", "JobPartial", "iCutMode = 2", [](const CBaseRender &r) { return r.regStruct.iCutMode == 2; }},
+        {"CutMode", "PageFull", "iCutMode = 3", [](const CBaseRender &r) { return r.regStruct.iCutMode == 3; }},
+        {"CutMode", "Sometimes", nullptr, [](const CBaseRender &r) { return r.regStruct.iCutMode == 0; }},
+        {"CashDrawer", "AfterPage", "iCashDrawer = 2",
+         [](const CBaseRender &r) { return r.regStruct.iCashDrawer == 2; }},
+        {"CutterMode", "Peel", "iCutterMode = 3", [](const CBaseRender &r) { return r.regStruct.iCutterMode == 3; }},
+        {"CutterMode", "PartialCutter", "iCutterMode = 4",
+         [](const CBaseRender &r) { return r.regStruct.iCutterMode == 4; }},
     };
     for (const KeywordCase &c : cases) {
         SCOPED_TRACE(std::string(c.keyword) + "=" + c.choice);
@@ -202,6 +213,51 @@ TEST_F(PrinterSettings, ReferencesAndFeedStopAtOneMetre)
     Read({Option("AdjustHoriaontal", "1000"), Option("FeedOffset", "-1001")});
     EXPECT_EQ(render->regStruct.iReference[0], 8000);
     EXPECT_EQ(render->regStruct.iFeedLength, -1000);
+}
+
+TEST_F(PrinterSettings, PairsGiveTheRecordsThePpdGives)
+{
+    // Both front ends read through the same table: the same choices as a
+    // PPD's marked options and as keyword/choice pairs give the same records.
+    const std::vector<std::pair<std::string, std::string>> choices = {
+        {"MediaMethod", "Transfer"}, {"AdjustHoriaontal", "-2"}, {"AdjustVertical", "3"},
+        {"zeMediaTracking", "BLine"}, {"FeedOffset", "2000"},    {"Rotate", "3"},
+        {"Darkness", "Default"},      {"zePrintRate", "6"},      {"AutoDotted", "1"},
+        {"Brightness", "-32"},        {"Contrast", "25"},        {"ImageFilter", "9"},
+        {"Threshold", "96"},          {"ImageCompress", "1"},    {"CropEdgeTop", "-1"},
+        {"CropEdgeBottom", "5"},      {"CropEdgeLeft", "2"},     {"CropEdgeRight", "10"},
+        {"CutMode", "PagePartial"},   {"CashDrawer", "BeforePage"}, {"CutterMode", "Tear"},
+    };
+    std::vector<PpdOption> options;
+    for (const auto &[keyword, choice] : choices)
+        options.push_back(Option(keyword, choice));
+    Read(options);
+    const std::vector<std::string> ppdLog = g_log;
+
+    CCupsRender<CPrinterESCPOS> fromPairs;
+    fromPairs.SetOutput(&output);
+    CSettingPairs pairs(choices);
+    g_log.clear();
+    fromPairs.ReadSettings(pairs);
+
+    auto fields = [](const CBaseRender &r) {
+        const tagREGSTRUCT &g = r.regStruct;
+        const tagREGSTRUCTWITHALFTONE &t = r.halftone;
+        return std::vector<int>{g.iSpeed, g.iDensity, g.iReference[0], g.iReference[1], g.iRotate, g.iMirror,
+                                g.iNegative, g.iScale, g.iDottedline, g.iPauseKey, g.iWaterMark, g.iGap[0], g.iGap[1],
+                                g.iGap[2], g.iOffset, g.iCutterMode, g.iPrinttype, g.iCutMode, g.iFeedBefore,
+                                g.iFeedLength, g.iCashDrawer, t.iGrayMethod, t.iThreValue, t.iLiangdu, t.iDuibidu,
+                                t.iCropTopEdge, t.iCropBottomEdge, t.iCropLeftEdge, t.iCropRightEdge, t.ImageCompress};
+    };
+    EXPECT_EQ(fields(fromPairs), fields(*render));
+    // The value lines are the same too; the PPD adds its marked-choice lines.
+    std::vector<std::string> values;
+    for (const std::string &line : ppdLog)
+        if (line.find("marked=") == std::string::npos && line.rfind("CCupsRender", 0) != 0)
+            values.push_back(line);
+    EXPECT_EQ(values, g_log);
+    EXPECT_EQ(render->regStruct.iFeedLength, 1000);
+    EXPECT_EQ(render->regStruct.iCutMode, kCutPagePartial);
 }
 
 }  // namespace

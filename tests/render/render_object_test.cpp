@@ -1,7 +1,7 @@
 // Reference counting and the hook order the job driver drives.
 #include "filter/cups_instance.h"
 #include "filter/system_log.h"
-#include "render/cups_render.h"
+#include "filter/cups_render.h"
 #include "support/ppd_writer.h"
 #include "support/raster_writer.h"
 #include "support/temp_dir.h"
@@ -20,28 +20,35 @@ int g_destroyed = 0;
 class RecordingRender : public CCupsRender<CPrinterTSPL> {
 public:
     ~RecordingRender() override { ++g_destroyed; }
-    void OnStartDoc(unsigned long) override { g_calls.push_back("OnStartDoc"); }
-    void OnEndDoc() override
+    bool OnStartDoc(unsigned long) override { return Record("OnStartDoc"); }
+    bool OnEndDoc() override
     {
         g_calls.push_back("OnEndDoc");
-        CCupsRender<CPrinterTSPL>::OnEndDoc();
+        return CCupsRender<CPrinterTSPL>::OnEndDoc();
     }
-    void OnInit() override { g_calls.push_back("OnInit"); }
-    void OnDestroy() override { g_calls.push_back("OnDestroy"); }
-    void OnStartPage() override { g_calls.push_back("OnStartPage"); }
-    void OnEndPage() override { g_calls.push_back("OnEndPage"); }
-    void OnBeginBmp() override
+    bool OnInit() override { return Record("OnInit"); }
+    bool OnDestroy() override { return Record("OnDestroy"); }
+    bool OnStartPage() override { return Record("OnStartPage"); }
+    bool OnEndPage() override { return Record("OnEndPage"); }
+    bool OnBeginBmp() override
     {
         g_calls.push_back("OnBeginBmp");
-        CCupsRender<CPrinterTSPL>::OnBeginBmp();
+        return CCupsRender<CPrinterTSPL>::OnBeginBmp();
     }
-    void OnEndBmp() override { g_calls.push_back("OnEndBmp"); }
-    void OnPaintBmp() override { g_calls.push_back("OnPaintBmp"); }
-    void WriteSpool(const void *, int) override { g_calls.push_back("WriteSpool"); }
+    bool OnEndBmp() override { return Record("OnEndBmp"); }
+    bool OnPaintBmp() override { return Record("OnPaintBmp"); }
+    bool WriteSpool(const void *, int) override { return Record("WriteSpool"); }
     void GetPrinterParameters() override
     {
         g_calls.push_back("GetPrinterParameters");
         CCupsRender<CPrinterTSPL>::GetPrinterParameters();
+    }
+
+private:
+    static bool Record(const char *hook)
+    {
+        g_calls.push_back(hook);
+        return true;
     }
 };
 
@@ -66,7 +73,6 @@ protected:
     }
     void TearDown() override
     {
-        g_pRender.Reset();
         SetRenderFactory(nullptr);
         SetSystemLogTap(nullptr);
         unsetenv("PPD");
@@ -105,9 +111,7 @@ TEST_F(HookOrder, JobOfThreePages)
     expected.push_back("OnDestroy");
     EXPECT_EQ(g_calls, expected);
 
-    // The render object lives until the global pointer lets it go.
-    EXPECT_EQ(g_destroyed, 0);
-    g_pRender.Reset();
+    // The render object belongs to the job: it is gone with it.
     EXPECT_EQ(g_destroyed, 1);
 }
 
@@ -142,6 +146,7 @@ TEST(RenderObject, FreshObjectHasItsDefaults)
     CCupsRender<CPrinterTSPL> *render = new CCupsRender<CPrinterTSPL>();
     EXPECT_EQ(render->GetRefCount(), 1);
     EXPECT_FALSE(render->initialized);
+    EXPECT_FALSE(render->Failed());
     EXPECT_EQ(render->ppd, nullptr);
     EXPECT_EQ(render->header, nullptr);
     EXPECT_TRUE(render->modelName.empty());
@@ -179,11 +184,11 @@ TEST(RenderObject, SmartPointerAdoptsAndReleases)
     EXPECT_EQ(g_destroyed, 1);
 }
 
-TEST(RenderObject, BeginBmpWithoutPpdOrHeaderDoesNothing)
+TEST(RenderObject, BeginBmpWithoutHeaderDoesNothing)
 {
     g_calls.clear();
     RecordingRender render;
-    render.OnBeginBmp();
+    EXPECT_TRUE(render.OnBeginBmp());
     EXPECT_FALSE(render.initialized);
     EXPECT_EQ(g_calls, std::vector<std::string>{"OnBeginBmp"});
 }

@@ -87,7 +87,16 @@ FilterResult RunFilter(const FilterInvocation &invocation)
         if (in < 0)
             _exit(127);
         dup2(in, 0);
-        dup2(outPipe[1], 1);
+        if (invocation.stdoutPath) {
+            const int out = open(invocation.stdoutPath->c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (out < 0)
+                _exit(127);
+            dup2(out, 1);
+        } else {
+            dup2(outPipe[1], 1);
+            if (invocation.nonBlockingStdout)
+                fcntl(1, F_SETFL, fcntl(1, F_GETFL) | O_NONBLOCK);
+        }
         dup2(errPipe[1], 2);
         close(outPipe[0]);
         close(errPipe[0]);
@@ -123,12 +132,16 @@ FilterResult RunFilter(const FilterInvocation &invocation)
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0)
                 continue;
+            if (i == 0 && invocation.stdoutReadPauseMs > 0)
+                usleep(static_cast<useconds_t>(invocation.stdoutReadPauseMs) * 1000);
             const ssize_t n = read(fds[i].fd, chunk, sizeof(chunk));
             if (n > 0) {
                 (i == 0 ? result.out : result.err).append(chunk, static_cast<size_t>(n));
                 if (i == 1 && invocation.watcher)
                     invocation.watcher(child, result.err);
-            } else if (n == 0 || (n < 0 && errno != EINTR)) {
+            }
+            const bool enough = i == 0 && result.out.size() >= invocation.stdoutCloseAfter;
+            if (n == 0 || (n < 0 && errno != EINTR) || enough) {
                 close(fds[i].fd);
                 fds[i].fd = -1;
                 --open;

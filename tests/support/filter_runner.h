@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -31,6 +32,15 @@ struct FilterInvocation {
     std::optional<std::string> ppdPath;            // PPD environment variable; unset when empty
     std::optional<std::string> stdinPath;          // file on standard input (else /dev/null)
     std::optional<std::string> rasterFile;         // seventh argument, when args is empty
+    // Standard output goes to this file (for example /dev/full) instead of
+    // being collected.
+    std::optional<std::string> stdoutPath;
+    // The collecting pipe is non-blocking for the filter, and is read with a
+    // pause before each read, so that the filter finds it full.
+    bool nonBlockingStdout = false;
+    int stdoutReadPauseMs = 0;
+    // The reading end is closed once this many bytes arrived.
+    size_t stdoutCloseAfter = static_cast<size_t>(-1);
     // Called whenever standard error grows; may signal the child.
     std::function<void(pid_t child, const std::string &errSoFar)> watcher;
 };

@@ -25,7 +25,6 @@ std::string MakePpdText(const PpdDescription &description);
 // Writes MakePpdText(description) to path.
 void WritePpdFile(const std::string &path, const PpdDescription &description);
 
-// The eighteen options the filter reads, each with the given default (a
-// keyword missing from the list is left out of the PPD).
+// An option the filter reads, with the given default and further choices.
 PpdOption Option(const std::string &keyword, const std::string &defaultChoice,
                  std::vector<std::string> otherChoices = {});

@@ -29,6 +29,20 @@ RasterPage MakeRandomRasterPage(unsigned width, unsigned height, unsigned bitsPe
     return page;
 }
 
+RasterPage WithPaddedLines(const RasterPage &page, unsigned padding, uint32_t seed)
+{
+    RasterPage padded = page;
+    padded.padding = page.padding + padding;
+    padded.data.clear();
+    std::mt19937 random(seed);
+    for (unsigned y = 0; y < page.height; ++y) {
+        padded.data.insert(padded.data.end(), page.Row(y), page.Row(y) + page.BytesPerLine());
+        for (unsigned i = 0; i < padding; ++i)
+            padded.data.push_back(static_cast<uint8_t>(random() >> 24));
+    }
+    return padded;
+}
+
 void FillRasterHeader(const RasterPage &page, cups_page_header2_t &header)
 {
     std::memset(&header, 0, sizeof(header));

@@ -16,8 +16,9 @@ struct RasterPage {
     cups_cspace_t colorSpace = CUPS_CSPACE_W;
     std::vector<uint8_t> data;   // height * BytesPerLine() bytes, first line first
     unsigned linesToWrite = ~0u; // fewer than height: the stream ends inside the page
+    unsigned padding = 0;        // bytes each line carries past the width
 
-    unsigned BytesPerLine() const { return (width * bitsPerPixel + 7) / 8; }
+    unsigned BytesPerLine() const { return (width * bitsPerPixel + 7) / 8 + padding; }
     uint8_t *Row(unsigned y) { return data.data() + static_cast<size_t>(y) * BytesPerLine(); }
     const uint8_t *Row(unsigned y) const { return data.data() + static_cast<size_t>(y) * BytesPerLine(); }
 };
@@ -30,6 +31,9 @@ RasterPage MakeRasterPage(unsigned width, unsigned height, unsigned bitsPerPixel
 // Random page content from a fixed seed.
 RasterPage MakeRandomRasterPage(unsigned width, unsigned height, unsigned bitsPerPixel, uint32_t seed,
                                 unsigned dpi = 203);
+
+// The same page with `padding` random bytes after the width in every line.
+RasterPage WithPaddedLines(const RasterPage &page, unsigned padding, uint32_t seed);
 
 // Writes the pages with cupsRasterOpen(fd, mode); throws on failure.
 void WriteRasterFile(const std::string &path, const std::vector<RasterPage> &pages,

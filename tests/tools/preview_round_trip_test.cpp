@@ -5,7 +5,7 @@
 #include "preview/stream_decoder.h"
 
 #include "filter/system_log.h"
-#include "render/cups_render.h"
+#include "filter/cups_render.h"
 #include "support/filter_runner.h"
 #include "support/ppd_writer.h"
 #include "support/raster_writer.h"

@@ -6,6 +6,10 @@
 // Growable byte array for page rasters and printer command streams.
 // Grows to exactly the size an append needs; past its ceiling an append
 // starts the buffer over instead of growing it.
+//
+// Such a restart, or memory that could not be had, leaves the buffer without
+// some of what was appended to it since it was last initialised: it is then
+// no longer intact, and must never reach a printer.
 class CMyBuffer {
 public:
     static constexpr int kDefaultMaxBufferSize = 104857600;  // 100 MiB
@@ -29,9 +33,16 @@ public:
     void AddStringA(const char *s);
     void AddInt(int v);
 
+    // Whether everything appended since the last InitBuffer is held.
+    bool IsIntact() const { return !restarted && !outOfMemory; }
+    // Whether memory ran out since the last InitBuffer.
+    bool RanOutOfMemory() const { return outOfMemory; }
+
 private:
     int bufferLength = 0;
     char *buffer = nullptr;
     int bufferSize = 0;
     int maxBufferSize = kDefaultMaxBufferSize;
+    bool restarted = false;
+    bool outOfMemory = false;
 };

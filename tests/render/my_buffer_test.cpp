@@ -1,4 +1,4 @@
-#include "filter/my_buffer.h"
+#include "render/my_buffer.h"
 
 #include <gtest/gtest.h>
 
@@ -124,4 +124,29 @@ TEST(MyBuffer, NoCeilingWhenZeroOrNegative)
         buffer.AddBuffer(block.data(), 1500);
         EXPECT_EQ(buffer.GetBufferLength(), 3000) << ceiling;
     }
+}
+
+TEST(MyBuffer, ARestartOrALostAppendLeavesTheBufferNotIntactUntilInitialised)
+{
+    CMyBuffer buffer;
+    EXPECT_TRUE(buffer.IsIntact());
+    buffer.SetMaxBufferSize(2000);
+    std::vector<char> block(1500, 'a');
+    buffer.AddBuffer(block.data(), 1500);
+    EXPECT_TRUE(buffer.IsIntact());
+    // Past the ceiling the first 1500 bytes are gone.
+    buffer.AddBuffer(block.data(), 1500);
+    EXPECT_EQ(buffer.GetBufferLength(), 1500);
+    EXPECT_FALSE(buffer.IsIntact());
+    EXPECT_FALSE(buffer.RanOutOfMemory());
+    buffer.InitBuffer(0);
+    EXPECT_TRUE(buffer.IsIntact());
+
+    // A length that cannot be held is refused whole and counts as memory
+    // that could not be had.
+    buffer.AddBuffer(block.data(), 10);
+    buffer.AddBuffer(block.data(), 0x7FFFFFFF);
+    EXPECT_EQ(buffer.GetBufferLength(), 10);
+    EXPECT_TRUE(buffer.RanOutOfMemory());
+    EXPECT_FALSE(buffer.IsIntact());
 }

@@ -7,21 +7,30 @@
 #include "printers/printer_tspl.h"
 #include "render/base_render.h"
 
+#include <cups/ppd.h>
+
 #include <string>
 
-// Binds a printer class to CUPS: printer output to standard output, log
-// lines to the system log, settings from the PPD's marked options.
+// The PPD whose marked choices a render object reads its settings from.
+class CCupsBinding {
+public:
+    virtual ~CCupsBinding() = default;
+
+    ppd_file_t *ppd = nullptr;
+};
+
+// Binds a printer class to CUPS: its settings come from the PPD's marked
+// options, read through the engine's one settings reader.
 template <class T>
-class CCupsRender : public T {
+class CCupsRender : public T, public CCupsBinding {
 public:
     CCupsRender() = default;
     ~CCupsRender() override = default;
 
-    void OnBeginBmp() override;
-    void WriteSpool(const void *data, int length) override;
-    void AddLog(const char *format, ...) override __attribute__((format(printf, 2, 3)));
     void GetPrinterParameters() override;
 
+    // The name of the choice marked for keyword in the PPD, or an empty
+    // string when there is none; logs one line either way.
     std::string GetMarkedOption(const char *keyword);
 };
 

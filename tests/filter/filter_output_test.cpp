@@ -1,6 +1,9 @@
-// Printer output and log lines of the CUPS binding.
+// Printer output and log lines of the CUPS filter, as the render object
+// hands them over.
+#include "filter/filter_output.h"
 #include "filter/system_log.h"
-#include "render/cups_render.h"
+#include "printers/printer_cpcl.h"
+#include "printers/printer_tspl.h"
 
 #include <gtest/gtest.h>
 
@@ -54,40 +57,45 @@ std::vector<std::pair<int, std::string>> g_lines;
 
 TEST(WriteSpool, WritesWholeBlocksInCallOrderAndIgnoresEmptyOnes)
 {
-    CCupsRender<CPrinterTSPL> *render = new CCupsRender<CPrinterTSPL>();
+    CFilterOutput output;
+    CPrinterTSPL render;
+    render.SetOutput(&output);
     std::string big(3 * 1024 * 1024, '\0');
     for (size_t i = 0; i < big.size(); ++i)
         big[i] = static_cast<char>(i * 31 + 7);
 
     StdoutCapture capture;
-    render->WriteSpool("abcde", 5);
-    render->WriteSpool("zz", 0);
-    render->WriteSpool("zz", -1);
-    render->WriteSpool(big.data(), static_cast<int>(big.size()));
-    render->WriteSpool("!", 1);
+    EXPECT_TRUE(render.WriteSpool("abcde", 5));
+    EXPECT_TRUE(render.WriteSpool("zz", 0));
+    EXPECT_TRUE(render.WriteSpool("zz", -1));
+    EXPECT_TRUE(render.WriteSpool(big.data(), static_cast<int>(big.size())));
+    EXPECT_TRUE(render.WriteSpool("!", 1));
     EXPECT_EQ(capture.Finish(), "abcde" + big + "!");
-    render->Release();
 }
 
-TEST(WriteSpool, BaseClassDropsOutputAndLog)
-{
-    CPrinterCPCL *plain = new CPrinterCPCL();
-    StdoutCapture capture;
-    plain->WriteSpool("abc", 3);
-    plain->AddLog("iDensity = %d", 8);
-    EXPECT_EQ(capture.Finish(), "");
-    plain->Release();
-}
-
-TEST(AddLog, FormatsOneDebugLine)
+TEST(WriteSpool, WithoutAnOutputNothingIsSentOrLogged)
 {
     g_lines.clear();
     SetSystemLogTap([](int priority, const char *line) { g_lines.emplace_back(priority, line); });
-    CCupsRender<CPrinterTSPL> *render = new CCupsRender<CPrinterTSPL>();
-    render->AddLog("iDensity = %d", 8);
+    CPrinterCPCL plain;
+    StdoutCapture capture;
+    EXPECT_TRUE(plain.WriteSpool("abc", 3));
+    plain.AddLog("iDensity = %d", 8);
+    EXPECT_EQ(capture.Finish(), "");
+    SetSystemLogTap(nullptr);
+    EXPECT_TRUE(g_lines.empty());
+}
+
+TEST(AddLog, FormatsOneDebugLineForTheSystemLog)
+{
+    g_lines.clear();
+    SetSystemLogTap([](int priority, const char *line) { g_lines.emplace_back(priority, line); });
+    CFilterOutput output;
+    CPrinterTSPL render;
+    render.SetOutput(&output);
+    render.AddLog("iDensity = %d", 8);
     SetSystemLogTap(nullptr);
     ASSERT_EQ(g_lines.size(), 1u);
     EXPECT_EQ(g_lines[0].first, LOG_DEBUG);
     EXPECT_EQ(g_lines[0].second, "iDensity = 8");
-    render->Release();
 }
