@@ -5,6 +5,7 @@
 #include "app/job_settings.h"
 #include "app/media_types.h"
 #include "app/vendor_options.h"
+#include "printers/driver_table.h"
 
 #include <cups/cups.h>
 #include <cups/ppd.h>
@@ -90,6 +91,18 @@ TEST_P(PpdAgreement, ModelAndResolution)
     ASSERT_NE(personality, nullptr);
     EXPECT_STREQ(personality->value, row.language);
     EXPECT_EQ(Marked(ppd.get(), "Resolution"), std::to_string(row.dpi) + "dpi");
+}
+
+TEST_P(PpdAgreement, SameRowAsTheEngine)
+{
+    const DriverRow &row = GetParam();
+    const tagDriverInfo *engine = FindDriver(row.name);
+    ASSERT_NE(engine, nullptr);
+    EXPECT_STREQ(engine->modelName, row.description);
+    EXPECT_EQ(engine->modelNumber, row.modelNumber);
+    EXPECT_EQ(engine->dpi, row.dpi);
+    EXPECT_EQ(engine->darknessLevels, row.fiveDarknessLevels ? 6 : 16);
+    EXPECT_EQ(AllDrivers().size(), AppDrivers().size());
 }
 
 TEST_P(PpdAgreement, MediaSizesMarginsAndCustomRange)
