@@ -18,15 +18,19 @@ namespace {
 
 using CheckJobs = void (*)(pappl_printer_t *);
 
-struct FirstPending {
-    int id = 0;
+struct ActiveJobs {
+    int firstPending = 0;
+    bool busy = false;  // a job is being processed
 };
 
-void NotePending(pappl_job_t *job, void *data)
+void NoteJob(pappl_job_t *job, void *data)
 {
-    auto *first = static_cast<FirstPending *>(data);
-    if (first->id == 0 && papplJobGetState(job) == IPP_JSTATE_PENDING)
-        first->id = papplJobGetID(job);
+    auto *jobs = static_cast<ActiveJobs *>(data);
+    const ipp_jstate_t state = papplJobGetState(job);
+    if (state == IPP_JSTATE_PROCESSING || state == IPP_JSTATE_STOPPED)
+        jobs->busy = true;
+    else if (jobs->firstPending == 0 && state == IPP_JSTATE_PENDING)
+        jobs->firstPending = papplJobGetID(job);
 }
 
 bool StillPending(pappl_printer_t *printer, int id)
@@ -48,15 +52,16 @@ extern "C" __attribute__((visibility("default"))) void _papplPrinterCheckJobs(pa
     if (pappls == nullptr || printer == nullptr)
         return;
     std::lock_guard<std::mutex> lock(oneAtATime);
-    // PAPPL starts the first pending job, and only when the printer is idle.
-    FirstPending first;
-    const bool idle = papplPrinterGetState(printer) == IPP_PSTATE_IDLE;
-    if (idle)
-        papplPrinterIterateActiveJobs(printer, NotePending, &first, 1, 0);
+    // PAPPL starts the first pending job when no job is being processed and
+    // the printer is not stopped. The printer's own state lags behind: a
+    // finishing job calls the check before the printer reads idle again.
+    ActiveJobs jobs;
+    if (papplPrinterGetState(printer) != IPP_PSTATE_STOPPED)
+        papplPrinterIterateActiveJobs(printer, NoteJob, &jobs, 1, 0);
     pappls(printer);
-    if (first.id == 0)
+    if (jobs.busy || jobs.firstPending == 0)
         return;
     const auto limit = std::chrono::steady_clock::now() + kStartLimit;
-    while (StillPending(printer, first.id) && std::chrono::steady_clock::now() < limit)
+    while (StillPending(printer, jobs.firstPending) && std::chrono::steady_clock::now() < limit)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }

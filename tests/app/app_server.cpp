@@ -194,6 +194,15 @@ void AppServer::Stop()
     pid = -1;
 }
 
+bool AppServer::Running() const
+{
+    if (pid <= 0)
+        return false;
+    // Looks without reaping, so Stop still collects the process.
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
+}
+
 std::string AppServer::PrinterUri(const std::string &printer) const
 {
     return "ipp://localhost:" + std::to_string(port) + "/ipp/print/" + printer;
@@ -268,7 +277,7 @@ int AppServer::Print(const std::string &printer, const std::string &file, const 
 ipp_jstate_t AppServer::WaitForJob(const std::string &printer, int jobId, int seconds) const
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
+    while (std::chrono::steady_clock::now() < deadline && Running()) {
         if (http_t *http = Connect(port); http != nullptr) {
             ipp_t *response = cupsDoRequest(http, JobRequest(IPP_OP_GET_JOB_ATTRIBUTES, PrinterUri(printer), jobId),
                                             ("/ipp/print/" + printer).c_str());

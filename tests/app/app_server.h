@@ -44,6 +44,8 @@ public:
 
     void Stop();
     void Start();
+    // Whether the server process is still running (it may have crashed).
+    bool Running() const;
 
 private:
     ScopedTempDir dir;

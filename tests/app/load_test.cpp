@@ -51,6 +51,7 @@ TEST(Load, FourPrintersFiftyJobsEachAtOnce)
         const LoadPrinter &printer = kPrinters[p];
         SCOPED_TRACE(printer.driver);
         ASSERT_EQ(jobs[p].size(), static_cast<size_t>(kJobsEach));
+        ASSERT_TRUE(server.Running()) << server.Problems();
         for (int job : jobs[p]) {
             ASSERT_GT(job, 0);
             EXPECT_EQ(server.WaitForJob(printer.driver, job, 300), IPP_JSTATE_COMPLETED)
