@@ -33,10 +33,18 @@ void NoteJob(pappl_job_t *job, void *data)
         jobs->firstPending = papplJobGetID(job);
 }
 
-bool StillPending(pappl_printer_t *printer, int id)
+// Whether the started job has yet to take the printer: it is still pending,
+// or it runs but the printer does not read busy yet (PAPPL marks the two
+// apart). A job that already ended has taken and left it.
+bool NotStartedYet(pappl_printer_t *printer, int id)
 {
     pappl_job_t *job = papplPrinterFindJob(printer, id);
-    return job != nullptr && papplJobGetState(job) == IPP_JSTATE_PENDING;
+    if (job == nullptr)
+        return false;
+    const ipp_jstate_t state = papplJobGetState(job);
+    if (state == IPP_JSTATE_PENDING)
+        return true;
+    return state == IPP_JSTATE_PROCESSING && papplPrinterGetState(printer) != IPP_PSTATE_PROCESSING;
 }
 
 // A job thread that has not run within this time never will: the check
@@ -62,6 +70,6 @@ extern "C" __attribute__((visibility("default"))) void _papplPrinterCheckJobs(pa
     if (jobs.busy || jobs.firstPending == 0)
         return;
     const auto limit = std::chrono::steady_clock::now() + kStartLimit;
-    while (StillPending(printer, jobs.firstPending) && std::chrono::steady_clock::now() < limit)
+    while (NotStartedYet(printer, jobs.firstPending) && std::chrono::steady_clock::now() < limit)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }

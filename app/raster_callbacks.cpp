@@ -101,6 +101,11 @@ JobRequest RequestOf(pappl_printer_t *printer, const pappl_pr_options_t &options
 bool StartRasterJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device)
 {
     pappl_printer_t *printer = papplJobGetPrinter(job);
+    // A second run of a job that is already printing must not touch it.
+    if (papplJobGetData(job) != nullptr) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The job was started twice; the second run stops here.");
+        return false;
+    }
     const DriverRow *row = FindAppDriver(papplPrinterGetDriverName(printer));
     const tagDriverInfo *driver = row != nullptr ? FindDriver(row->name) : nullptr;
     if (row == nullptr || driver == nullptr) {
