@@ -5,7 +5,8 @@
 // write the same device, and the late one may open the document after the
 // first removed it. This executable's own definition of the check, which
 // PAPPL calls through its symbol table, runs PAPPL's check one at a time and
-// returns only once the job it started has left "pending".
+// returns only once the job it started has the printer; it also holds the
+// check back while a job still waits for its document.
 #include <pappl/pappl.h>
 
 #include <dlfcn.h>
@@ -20,7 +21,8 @@ using CheckJobs = void (*)(pappl_printer_t *);
 
 struct ActiveJobs {
     int firstPending = 0;
-    bool busy = false;  // a job is being processed
+    bool busy = false;              // a job is being processed
+    bool awaitingDocument = false;  // a job made by Create-Job has no document yet
 };
 
 void NoteJob(pappl_job_t *job, void *data)
@@ -29,6 +31,8 @@ void NoteJob(pappl_job_t *job, void *data)
     const ipp_jstate_t state = papplJobGetState(job);
     if (state == IPP_JSTATE_PROCESSING || state == IPP_JSTATE_STOPPED)
         jobs->busy = true;
+    else if ((state == IPP_JSTATE_PENDING || state == IPP_JSTATE_HELD) && papplJobGetFilename(job) == nullptr)
+        jobs->awaitingDocument = true;
     else if (jobs->firstPending == 0 && state == IPP_JSTATE_PENDING)
         jobs->firstPending = papplJobGetID(job);
 }
@@ -66,6 +70,11 @@ extern "C" __attribute__((visibility("default"))) void _papplPrinterCheckJobs(pa
     ActiveJobs jobs;
     if (papplPrinterGetState(printer) != IPP_PSTATE_STOPPED)
         papplPrinterIterateActiveJobs(printer, NoteJob, &jobs, 1, 0);
+    // PAPPL's check also releases a job that Create-Job made before its
+    // document arrives and then starts it without one. The check that
+    // Send-Document makes once the document is in comes soon enough.
+    if (jobs.awaitingDocument)
+        return;
     pappls(printer);
     if (jobs.busy || jobs.firstPending == 0)
         return;
