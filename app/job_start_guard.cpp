@@ -12,6 +12,7 @@
 #include <dlfcn.h>
 
 #include <chrono>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -51,19 +52,27 @@ bool NotStartedYet(pappl_printer_t *printer, int id)
     return state == IPP_JSTATE_PROCESSING && papplPrinterGetState(printer) != IPP_PSTATE_PROCESSING;
 }
 
-// A job thread that has not run within this time never will: the check
-// started nothing (the printer was not ready, the job was held).
-constexpr auto kStartLimit = std::chrono::seconds(2);
+// A job thread that has not taken the printer within this time is waiting
+// for something else (a device that is not there): stop waiting for it.
+constexpr auto kStartLimit = std::chrono::seconds(10);
+
+// One check at a time per printer; printers do not wait for each other.
+std::mutex &PrinterMutex(pappl_printer_t *printer)
+{
+    static std::mutex mapMutex;
+    static std::map<pappl_printer_t *, std::mutex> mutexes;
+    std::lock_guard<std::mutex> lock(mapMutex);
+    return mutexes[printer];
+}
 
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) void _papplPrinterCheckJobs(pappl_printer_t *printer)
 {
     static const auto pappls = reinterpret_cast<CheckJobs>(dlsym(RTLD_NEXT, "_papplPrinterCheckJobs"));
-    static std::mutex oneAtATime;
     if (pappls == nullptr || printer == nullptr)
         return;
-    std::lock_guard<std::mutex> lock(oneAtATime);
+    std::lock_guard<std::mutex> lock(PrinterMutex(printer));
     // PAPPL starts the first pending job when no job is being processed and
     // the printer is not stopped. The printer's own state lags behind: a
     // finishing job calls the check before the printer reads idle again.

@@ -14,6 +14,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -29,6 +30,9 @@ struct JobContext {
     JobRequest request;
     PapplJobOutput output;
     CPrintJob engine;
+    // The thread printing the job: a second run of the same job (see
+    // job_start_guard.cpp) must leave the job's state alone.
+    std::thread::id owner = std::this_thread::get_id();
 };
 
 // Settings of a page that IPP overrides cover; false, with the job's
@@ -54,9 +58,11 @@ bool OverridePage(pappl_job_t *job, JobContext &context, unsigned page)
     return context.engine.OverridePage(pairs);
 }
 
+// The job's state when this thread is the one printing it, else null.
 JobContext *Context(pappl_job_t *job)
 {
-    return static_cast<JobContext *>(papplJobGetData(job));
+    auto *context = static_cast<JobContext *>(papplJobGetData(job));
+    return context != nullptr && context->owner == std::this_thread::get_id() ? context : nullptr;
 }
 
 // The printer's vendor defaults, then the job's own values: PAPPL hands over
