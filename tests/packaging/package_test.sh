@@ -57,6 +57,8 @@ cleanup() {
         dpkg --purge $(known_packages) > "$work/cleanup-purge.log" 2>&1 ||
             echo "WARNING: the packages could not be purged, see $work/cleanup-purge.log" >&2
     fi
+    # It was not there before the test (checked above).
+    rm -rf "$state"
     [ "$status" -eq 0 ] && rm -rf "$work"
     exit "$status"
 }
@@ -157,9 +159,11 @@ head -n 1 <<<"$report" | grep -q '^tspl stream, [0-9]* bytes, 2 pages' ||
 echo "ok: lpadmin -m $model printed the label: $(head -n 1 <<<"$report")"
 
 # On upgrades cups's own scripts refresh the queues made from these PPDs:
-# the updater's patterns must find this queue's model among the listed ones.
+# the updater's patterns must find this queue's model among the listed ones,
+# also for a queue made from an earlier PPD version (the nickname ends in it).
 . /usr/share/cups/ppd-updaters/printer-driver-dotweave.ppd-updater
-nick=$(sed -n 's/^\*NickName: "\(.*\)"/\1/p' "$work/conf/ppd/label.ppd" | perl -pe "$GENNICKNAME_REGEXP")
+nick=$(sed -n 's/^\*NickName: "\(.*\)"/\1/p' "$work/conf/ppd/label.ppd" | sed -E 's/[0-9]+(\.[0-9]+)*$/0.9/' |
+       perl -pe "$GENNICKNAME_REGEXP")
 grep -E "$DRIVER_REGEXP" "$work/models" | perl -pe "$GENNICKNAME_REGEXP" | grep -qxF "$model $nick" ||
     fail "the PPD updater does not match the queue's nickname '$nick' to $model"
 stop_cupsd
