@@ -122,7 +122,8 @@ serverbin=$(cups-config --serverbin 2>/dev/null || echo /usr/lib/cups)
 filter=$serverbin/filter/dotweave
 [ "$(stat -c '%U:%G %a' "$filter")" = "root:root 755" ] ||
     fail "$filter is $(stat -c '%U:%G %a' "$filter"); CUPS runs only root's filters that others cannot write"
-[ "$(ls /usr/share/ppd/dotweave/dotweave-*.ppd | wc -l)" -eq 8 ] || fail "expected 8 PPDs in /usr/share/ppd/dotweave"
+ppds=(/usr/share/ppd/dotweave/dotweave-*.ppd)
+[ "${#ppds[@]}" -eq 8 ] || fail "expected 8 PPDs in /usr/share/ppd/dotweave, found ${#ppds[@]}"
 
 for page in 8:dotweave 1:dotweave-preview 1:dotweave-app; do
     section=${page%%:*} name=${page#*:}
@@ -161,6 +162,7 @@ echo "ok: lpadmin -m $model printed the label: $(head -n 1 <<<"$report")"
 # On upgrades cups's own scripts refresh the queues made from these PPDs:
 # the updater's patterns must find this queue's model among the listed ones,
 # also for a queue made from an earlier PPD version (the nickname ends in it).
+# shellcheck source=SCRIPTDIR/../../debian/printer-driver-dotweave.ppd-updater
 . /usr/share/cups/ppd-updaters/printer-driver-dotweave.ppd-updater
 nick=$(sed -n 's/^\*NickName: "\(.*\)"/\1/p' "$work/conf/ppd/label.ppd" | sed -E 's/[0-9]+(\.[0-9]+)*$/0.9/' |
        perl -pe "$GENNICKNAME_REGEXP")
@@ -183,7 +185,7 @@ else
     [ -x "${command[0]}" ] || fail "the unit starts ${command[0]}, which is not installed"
     port=$(free_port)
     for i in "${!command[@]}"; do
-        case "${command[$i]}" in server-port=*) command[$i]=server-port=$port ;; esac
+        case "${command[$i]}" in server-port=*) command[i]=server-port=$port ;; esac
     done
     for folder in $(sed -n 's/^StateDirectory=//p' "$unit"); do
         mkdir -p "/var/lib/$folder"
