@@ -17,6 +17,8 @@ packages=(
   zint zbar-tools python3-numpy python3-pil fonts-dejavu-core
   # the fuzz targets
   clang libclang-rt-14-dev llvm-14
+  # the Debian packages: built, checked, installed and their manual pages read
+  debhelper dpkg-dev lintian man-db
 )
 
 missing=()

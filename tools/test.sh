@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds dotweave and runs the whole test suite twice: a normal build with
 # warnings as errors, and an AddressSanitizer + UndefinedBehaviorSanitizer build.
-# Then compiles a Debug build with g++ and with clang, and builds the
-# libFuzzer targets with clang and runs each for 30 seconds.
+# Then compiles a Debug build with g++ and with clang, builds the
+# libFuzzer targets with clang and runs each for 30 seconds, and builds the
+# Debian packages, installs them into this machine, prints through them and
+# purges them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
@@ -38,3 +40,6 @@ for target in fuzz_job fuzz_settings fuzz_hfm; do
   [ "$target" = fuzz_hfm ] && [ ! -f printers/hfm_code.h ] && continue
   FUZZ_BUILD=build-ci-fuzz FUZZ_JOBS="$jobs" bash fuzz/run.sh "$target" 30
 done
+
+echo "=== Debian packages ==="
+bash tests/packaging/package_test.sh

@@ -48,12 +48,19 @@ has_bytes() {
 
 # A private scheduler: own configuration, spool and logs under FOLDER,
 # loopback only on a free port, printing to files, with FILTER installed as
-# dotweave. Sets cupsd_pid and exports CUPS_SERVER. Needs root.
+# dotweave; without FILTER it runs the filters of the system's own server
+# folder (an installed dotweave). Sets cupsd_pid and exports CUPS_SERVER.
+# Needs root.
 cupsd_pid=""
 start_cupsd() {
-    local dir=$1 filter=$2 port
+    local dir=$1 filter=${2:-} port serverbin
     mkdir -p "$dir"/{conf,spool,cache,log,state}
-    make_serverbin "$dir" "$filter"
+    if [ -n "$filter" ]; then
+        make_serverbin "$dir" "$filter"
+        serverbin=$dir/bin
+    else
+        serverbin=$(cups-config --serverbin 2>/dev/null || echo /usr/lib/cups)
+    fi
     chmod 0755 "$dir"
     port=$(free_port)
     cat > "$dir/conf/cupsd.conf" <<CONF
@@ -75,7 +82,7 @@ Browsing No
 CONF
     cat > "$dir/conf/cups-files.conf" <<CONF
 ServerRoot $dir/conf
-ServerBin $dir/bin
+ServerBin $serverbin
 DataDir /usr/share/cups
 RequestRoot $dir/spool
 CacheDir $dir/cache
