@@ -8,6 +8,7 @@
 int main(int argc, char *argv[])
 {
     std::vector<pappl_pr_driver_t> drivers = PapplDrivers();
-    return papplMainloop(argc, argv, "1.0.0", nullptr, static_cast<int>(drivers.size()), drivers.data(), MatchDriver,
+    // The version comes from the CMake project, like the packages'.
+    return papplMainloop(argc, argv, DOTWEAVE_VERSION, nullptr, static_cast<int>(drivers.size()), drivers.data(), MatchDriver,
                          DescribeDriver, nullptr, nullptr, CreateSystem, nullptr, nullptr);
 }
