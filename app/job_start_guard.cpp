@@ -1,93 +1,72 @@
-// PAPPL 1.3.1 (Debian 12) can start one job twice. Its job check starts a
-// thread for the first pending job and returns; the job leaves "pending" only
-// once that thread runs. A second check in between (a job submitted just as
-// the previous one finishes) starts the same job again: two threads then
-// write the same device, and the late one may open the document after the
-// first removed it. This executable's own definition of the check, which
-// PAPPL calls through its symbol table, runs PAPPL's check one at a time and
-// returns only once the job it started has the printer; it also holds the
-// check back while a job still waits for its document.
+// PAPPL 1.3.1 (Debian 12) can run two jobs of one printer over each other,
+// or one job twice:
+// - Its job check starts a thread for the first pending job and returns; the
+//   printer only records the job as its own once that thread runs. A second
+//   check in between (a job submitted just as the previous one finishes)
+//   starts the same job again.
+// - A finishing job closes the printer's device after it has let go of the
+//   printer, so the next job may already be writing to it.
+// - The check also starts a job made by Create-Job before its document has
+//   arrived.
+//
+// PAPPL reaches its job functions through its symbol table, so this
+// executable's own definitions of them run first: the jobs of one printer
+// run one after the other, each to its very end, and a job runs only while it
+// is still pending and has its document. Any other thread started for it
+// returns at once; the job then stays pending, and PAPPL's next check (when
+// the document arrives, or when the printing job ends) starts it.
 #include <pappl/pappl.h>
 
 #include <dlfcn.h>
 
-#include <chrono>
 #include <map>
 #include <mutex>
-#include <thread>
 
 namespace {
 
-using CheckJobs = void (*)(pappl_printer_t *);
+using JobThread = void *(*)(pappl_job_t *);
+using RasterJob = void (*)(pappl_job_t *, pappl_client_t *);
 
-struct ActiveJobs {
-    int firstPending = 0;
-    bool busy = false;              // a job is being processed
-    bool awaitingDocument = false;  // a job made by Create-Job has no document yet
-};
-
-void NoteJob(pappl_job_t *job, void *data)
+// One lock per printer, held while one of its jobs runs. A printer's entry
+// stays after the printer is deleted: a later printer at the same address
+// takes it over, so the map holds no more entries than printers ever existed
+// at once.
+std::mutex &PrinterLock(pappl_printer_t *printer)
 {
-    auto *jobs = static_cast<ActiveJobs *>(data);
-    const ipp_jstate_t state = papplJobGetState(job);
-    if (state == IPP_JSTATE_PROCESSING || state == IPP_JSTATE_STOPPED)
-        jobs->busy = true;
-    else if ((state == IPP_JSTATE_PENDING || state == IPP_JSTATE_HELD) && papplJobGetFilename(job) == nullptr)
-        jobs->awaitingDocument = true;
-    else if (jobs->firstPending == 0 && state == IPP_JSTATE_PENDING)
-        jobs->firstPending = papplJobGetID(job);
+    static std::mutex mapLock;
+    static std::map<pappl_printer_t *, std::mutex> locks;
+    std::lock_guard<std::mutex> guard(mapLock);
+    return locks[printer];
 }
 
-// Whether the started job has yet to take the printer: it is still pending,
-// or it runs but the printer does not read busy yet (PAPPL marks the two
-// apart). A job that already ended has taken and left it.
-bool NotStartedYet(pappl_printer_t *printer, int id)
+template <typename Function>
+Function Pappls(const char *name)
 {
-    pappl_job_t *job = papplPrinterFindJob(printer, id);
-    if (job == nullptr)
-        return false;
-    const ipp_jstate_t state = papplJobGetState(job);
-    if (state == IPP_JSTATE_PENDING)
-        return true;
-    return state == IPP_JSTATE_PROCESSING && papplPrinterGetState(printer) != IPP_PSTATE_PROCESSING;
-}
-
-// A job thread that has not taken the printer within this time is waiting
-// for something else (a device that is not there): stop waiting for it.
-constexpr auto kStartLimit = std::chrono::seconds(10);
-
-// One check at a time per printer; printers do not wait for each other.
-std::mutex &PrinterMutex(pappl_printer_t *printer)
-{
-    static std::mutex mapMutex;
-    static std::map<pappl_printer_t *, std::mutex> mutexes;
-    std::lock_guard<std::mutex> lock(mapMutex);
-    return mutexes[printer];
+    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
 }
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) void _papplPrinterCheckJobs(pappl_printer_t *printer)
+extern "C" __attribute__((visibility("default"))) void *_papplJobProcess(pappl_job_t *job)
 {
-    static const auto pappls = reinterpret_cast<CheckJobs>(dlsym(RTLD_NEXT, "_papplPrinterCheckJobs"));
-    if (pappls == nullptr || printer == nullptr)
+    static const auto pappls = Pappls<JobThread>("_papplJobProcess");
+    if (pappls == nullptr || job == nullptr)
+        return nullptr;
+    std::lock_guard<std::mutex> running(PrinterLock(papplJobGetPrinter(job)));
+    // Another thread ran this job while this one waited, or its document is
+    // still on its way.
+    if (papplJobGetState(job) != IPP_JSTATE_PENDING || papplJobGetFilename(job) == nullptr)
+        return nullptr;
+    return pappls(job);
+}
+
+// A PWG or Apple raster job is printed by the thread of the client sending
+// it: it too waits until the printer's previous job has ended.
+extern "C" __attribute__((visibility("default"))) void _papplJobProcessRaster(pappl_job_t *job, pappl_client_t *client)
+{
+    static const auto pappls = Pappls<RasterJob>("_papplJobProcessRaster");
+    if (pappls == nullptr || job == nullptr)
         return;
-    std::lock_guard<std::mutex> lock(PrinterMutex(printer));
-    // PAPPL starts the first pending job when no job is being processed and
-    // the printer is not stopped. The printer's own state lags behind: a
-    // finishing job calls the check before the printer reads idle again.
-    ActiveJobs jobs;
-    if (papplPrinterGetState(printer) != IPP_PSTATE_STOPPED)
-        papplPrinterIterateActiveJobs(printer, NoteJob, &jobs, 1, 0);
-    // PAPPL's check also releases a job that Create-Job made before its
-    // document arrives and then starts it without one. The check that
-    // Send-Document makes once the document is in comes soon enough.
-    if (jobs.awaitingDocument)
-        return;
-    pappls(printer);
-    if (jobs.busy || jobs.firstPending == 0)
-        return;
-    const auto limit = std::chrono::steady_clock::now() + kStartLimit;
-    while (NotStartedYet(printer, jobs.firstPending) && std::chrono::steady_clock::now() < limit)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::lock_guard<std::mutex> running(PrinterLock(papplJobGetPrinter(job)));
+    pappls(job, client);
 }

@@ -14,7 +14,6 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -30,9 +29,6 @@ struct JobContext {
     JobRequest request;
     PapplJobOutput output;
     CPrintJob engine;
-    // The thread printing the job: a second run of the same job (see
-    // job_start_guard.cpp) must leave the job's state alone.
-    std::thread::id owner = std::this_thread::get_id();
 };
 
 // Settings of a page that IPP overrides cover; false, with the job's
@@ -58,11 +54,9 @@ bool OverridePage(pappl_job_t *job, JobContext &context, unsigned page)
     return context.engine.OverridePage(pairs);
 }
 
-// The job's state when this thread is the one printing it, else null.
 JobContext *Context(pappl_job_t *job)
 {
-    auto *context = static_cast<JobContext *>(papplJobGetData(job));
-    return context != nullptr && context->owner == std::this_thread::get_id() ? context : nullptr;
+    return static_cast<JobContext *>(papplJobGetData(job));
 }
 
 // The printer's vendor defaults, then the job's own values: PAPPL hands over
@@ -107,11 +101,6 @@ JobRequest RequestOf(pappl_printer_t *printer, const pappl_pr_options_t &options
 bool StartRasterJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device)
 {
     pappl_printer_t *printer = papplJobGetPrinter(job);
-    // A second run of a job that is already printing must not touch it.
-    if (papplJobGetData(job) != nullptr) {
-        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The job was started twice; the second run stops here.");
-        return false;
-    }
     const DriverRow *row = FindAppDriver(papplPrinterGetDriverName(printer));
     const tagDriverInfo *driver = row != nullptr ? FindDriver(row->name) : nullptr;
     if (row == nullptr || driver == nullptr) {

