@@ -29,6 +29,10 @@ struct JobContext {
     JobRequest request;
     PapplJobOutput output;
     CPrintJob engine;
+    // The page being received cannot be printed (its header asks for more
+    // than the engine takes): its lines are read and dropped, and the job
+    // goes on with the next page, as the filter does.
+    bool pageRefused = false;
 };
 
 // Settings of a page that IPP overrides cover; false, with the job's
@@ -135,8 +139,11 @@ bool StartRasterJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_
 bool StartRasterPage(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *, unsigned page)
 {
     JobContext *context = Context(job);
-    return context != nullptr && !context->engine.IsCanceled() && OverridePage(job, *context, page) &&
-           context->engine.BeginPage(options->header);
+    if (context == nullptr || context->engine.IsCanceled() || !OverridePage(job, *context, page))
+        return false;
+    context->pageRefused = !context->engine.BeginPage(options->header);
+    // The engine has said why; only a failure of the job itself ends it.
+    return !context->engine.Failed();
 }
 
 bool WriteRasterLine(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *, unsigned y,
@@ -147,7 +154,8 @@ bool WriteRasterLine(pappl_job_t *job, pappl_pr_options_t *options, pappl_device
         return false;
     // PAPPL hands the lines over in order, one each.
     (void)y;
-    context->engine.AddLine(line, options->header.cupsBytesPerLine);
+    if (!context->pageRefused)
+        context->engine.AddLine(line, options->header.cupsBytesPerLine);
     return true;
 }
 
@@ -160,6 +168,7 @@ bool EndRasterPage(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *devic
     // printer is left at a page boundary.
     if (papplJobIsCanceled(job))
         context->engine.Cancel();
+    context->pageRefused = false;
     const bool printed = context->engine.PrintPage();
     const bool ended = context->engine.EndPage();
     papplDeviceFlush(device);

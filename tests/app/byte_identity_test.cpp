@@ -108,4 +108,38 @@ TEST(ByteIdentity, OverridesChangeOnlyTheirPages)
     EXPECT_TRUE(ReadFileBytes(files[0]) == burkes.out + threshold.out + burkes.out);
 }
 
+TEST(ByteIdentity, ARefusedPageIsSkippedAndTheJobGoesOn)
+{
+    AppServer server;
+    const DriverRow *row = FindAppDriver("escpos_203dpi");
+    ASSERT_NE(row, nullptr);
+    const std::string folder = server.Dir().File("out");
+    std::filesystem::create_directory(folder);
+    server.AddPrinter("receipt", row->name, "jobfile:" + folder);
+
+    const RasterPage page = MakeLabelPage(*row, 200);
+    // PAPPL passes this header on; the engine cannot print it.
+    RasterPage refused = page;
+    refused.dpiX = refused.dpiY = 20000;
+    const std::string cupsRaster = server.Dir().File("page.ras");
+    WriteRasterFile(cupsRaster, {page});
+    const std::string pwgRaster =
+        WriteBothRasters(server.Dir().File("pages.ras"), server.Dir().File("pages.pwg"), {page, refused, page});
+
+    std::string status;
+    const int job = server.Print("receipt", pwgRaster, "image/pwg-raster", "", &status);
+    ASSERT_GT(job, 0) << status;
+    ASSERT_EQ(server.WaitForJob("receipt", job), IPP_JSTATE_COMPLETED) << server.JobMessage("receipt", job);
+    EXPECT_NE(server.Log().find("Page 2 cannot be printed"), std::string::npos) << server.Log();
+    const std::vector<std::string> files = WaitForJobFiles(folder, 1);
+    ASSERT_EQ(files.size(), 1u);
+    // The filter skips the same page of the same stream the same way.
+    const FilterResult alone = RunFilterOn(PpdPath(*row), cupsRaster, "");
+    const FilterResult skipped = RunFilterOn(PpdPath(*row), server.Dir().File("pages.ras"), "");
+    ASSERT_EQ(alone.exitStatus, 0);
+    ASSERT_EQ(skipped.exitStatus, 0);
+    EXPECT_TRUE(ReadFileBytes(files[0]) == skipped.out);
+    EXPECT_NE(skipped.out, alone.out);
+}
+
 }  // namespace
