@@ -33,6 +33,10 @@ struct JobContext {
     // than the engine takes): its lines are read and dropped, and the job
     // goes on with the next page, as the filter does.
     bool pageRefused = false;
+    // The page comes as 8-bit black-on-white grey (0 is paper): its lines
+    // are turned back into the engine's white-on-black grey here.
+    bool inverted = false;
+    std::vector<uint8_t> line;
 };
 
 // Settings of a page that IPP overrides cover; false, with the job's
@@ -141,9 +145,23 @@ bool StartRasterPage(pappl_job_t *job, pappl_pr_options_t *options, pappl_device
     JobContext *context = Context(job);
     if (context == nullptr || context->engine.IsCanceled() || !OverridePage(job, *context, page))
         return false;
-    context->pageRefused = !context->engine.BeginPage(options->header);
+    cups_page_header2_t header = options->header;
+    context->inverted = header.cupsBitsPerPixel == 8 && header.cupsColorSpace == CUPS_CSPACE_K;
+    if (context->inverted)
+        header.cupsColorSpace = CUPS_CSPACE_SW;
+    context->pageRefused = !context->engine.BeginPage(header);
     // The engine has said why; only a failure of the job itself ends it.
-    return !context->engine.Failed();
+    if (context->engine.Failed())
+        return false;
+    if (context->inverted && !context->pageRefused) {
+        try {
+            context->line.resize(header.cupsBytesPerLine);
+        } catch (const std::bad_alloc &) {
+            papplJobSetMessage(job, "Not enough memory to print this job.");
+            return false;
+        }
+    }
+    return true;
 }
 
 bool WriteRasterLine(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *, unsigned y,
@@ -154,8 +172,16 @@ bool WriteRasterLine(pappl_job_t *job, pappl_pr_options_t *options, pappl_device
         return false;
     // PAPPL hands the lines over in order, one each.
     (void)y;
-    if (!context->pageRefused)
-        context->engine.AddLine(line, options->header.cupsBytesPerLine);
+    if (context->pageRefused)
+        return true;
+    const size_t length = options->header.cupsBytesPerLine;
+    if (context->inverted && length == context->line.size()) {
+        uint8_t *grey = context->line.data();
+        for (size_t i = 0; i < length; ++i)
+            grey[i] = static_cast<uint8_t>(~line[i]);
+        line = grey;
+    }
+    context->engine.AddLine(line, length);
     return true;
 }
 
