@@ -36,11 +36,18 @@ TEST(Load, FourPrintersFiftyJobsEachAtOnce)
     }
     const std::string png = std::string(DOTWEAVE_SOURCE_DIR) + "/samples/photo.png";
     std::vector<std::vector<int>> jobs(std::size(kPrinters));
+    // Every request's answer: a job's media must never be ignored because
+    // another thread was looking at the printer's attributes just then.
+    std::vector<std::vector<std::string>> answers(std::size(kPrinters));
     std::vector<std::thread> submitters;
     for (size_t p = 0; p < std::size(kPrinters); ++p) {
         submitters.emplace_back([&, p] {
-            for (int i = 0; i < kJobsEach; ++i)
-                jobs[p].push_back(server.Print(kPrinters[p].driver, png, "image/png"));
+            const std::string media = std::string("media=") + FindAppDriver(kPrinters[p].driver)->defaultMedia;
+            for (int i = 0; i < kJobsEach; ++i) {
+                std::string answer;
+                jobs[p].push_back(server.Print(kPrinters[p].driver, png, "image/png", media, &answer));
+                answers[p].push_back(answer);
+            }
         });
     }
     for (std::thread &submitter : submitters)
@@ -50,6 +57,8 @@ TEST(Load, FourPrintersFiftyJobsEachAtOnce)
         const LoadPrinter &printer = kPrinters[p];
         SCOPED_TRACE(printer.driver);
         ASSERT_EQ(jobs[p].size(), static_cast<size_t>(kJobsEach));
+        for (const std::string &answer : answers[p])
+            EXPECT_EQ(answer.rfind("successful-ok ", 0), 0u) << answer;
         ASSERT_TRUE(server.Running()) << server.Problems();
         for (int job : jobs[p]) {
             ASSERT_GT(job, 0);

@@ -1,0 +1,34 @@
+// Searches of one attribute list from many threads at once all find what is
+// there (the server's threads search a printer's attributes concurrently).
+#include <cups/ipp.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+TEST(IppFindLock, ConcurrentSearchesOfOneListFindEveryAttribute)
+{
+    ipp_t *attributes = ippNew();
+    constexpr int kAttributes = 64;
+    for (int i = 0; i < kAttributes; ++i)
+        ippAddInteger(attributes, IPP_TAG_PRINTER, IPP_TAG_INTEGER, ("attribute-" + std::to_string(i)).c_str(), i);
+    std::atomic<int> misses{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int n = 0; n < 20000; ++n) {
+                const int wanted = (n * 7 + t * 13) % kAttributes;
+                const std::string name = "attribute-" + std::to_string(wanted);
+                ipp_attribute_t *found = ippFindAttribute(attributes, name.c_str(), IPP_TAG_INTEGER);
+                if (found == nullptr || ippGetInteger(found, 0) != wanted)
+                    ++misses;
+            }
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    ippDelete(attributes);
+    EXPECT_EQ(misses.load(), 0);
+}
