@@ -17,9 +17,11 @@ extern "C" __attribute__((visibility("default"))) ipp_attribute_t *ippFindAttrib
 {
     using Find = ipp_attribute_t *(*)(ipp_t *, const char *, ipp_tag_t);
     static const auto cups = reinterpret_cast<Find>(dlsym(RTLD_NEXT, "ippFindAttribute"));
-    static std::mutex searching;
+    // A search for a member of a collection ("media-col/media-size") runs
+    // further searches inside the first one, in the same thread.
+    static std::recursive_mutex searching;
     if (cups == nullptr)
         return nullptr;
-    std::lock_guard<std::mutex> lock(searching);
+    std::lock_guard<std::recursive_mutex> lock(searching);
     return cups(ipp, name, type);
 }

@@ -14,6 +14,14 @@ TEST(IppFindLock, ConcurrentSearchesOfOneListFindEveryAttribute)
     constexpr int kAttributes = 64;
     for (int i = 0; i < kAttributes; ++i)
         ippAddInteger(attributes, IPP_TAG_PRINTER, IPP_TAG_INTEGER, ("attribute-" + std::to_string(i)).c_str(), i);
+    // A path into a collection searches again inside the search.
+    ipp_t *size = ippNew();
+    ippAddInteger(size, IPP_TAG_ZERO, IPP_TAG_INTEGER, "x-dimension", 10160);
+    ipp_t *media = ippNew();
+    ippAddCollection(media, IPP_TAG_ZERO, "media-size", size);
+    ippAddCollection(attributes, IPP_TAG_PRINTER, "media-col-default", media);
+    ippDelete(size);
+    ippDelete(media);
     std::atomic<int> misses{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
@@ -24,6 +32,11 @@ TEST(IppFindLock, ConcurrentSearchesOfOneListFindEveryAttribute)
                 ipp_attribute_t *found = ippFindAttribute(attributes, name.c_str(), IPP_TAG_INTEGER);
                 if (found == nullptr || ippGetInteger(found, 0) != wanted)
                     ++misses;
+                if (n % 16 == 0) {
+                    found = ippFindAttribute(attributes, "media-col-default/media-size/x-dimension", IPP_TAG_INTEGER);
+                    if (found == nullptr || ippGetInteger(found, 0) != 10160)
+                        ++misses;
+                }
             }
         });
     }
