@@ -17,6 +17,10 @@
 #include <utility>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 struct JobContext {
@@ -60,6 +64,21 @@ bool OverridePage(pappl_job_t *job, JobContext &context, unsigned page)
     }
     CSettingPairs pairs(std::move(settings));
     return context.engine.OverridePage(pairs);
+}
+
+// Black-on-white grey to white-on-black, sixteen pixels at a time.
+void InvertLine(const uint8_t *from, size_t length, uint8_t *to)
+{
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i ones = _mm_set1_epi8(static_cast<char>(0xFF));
+    for (; i + 16 <= length; i += 16) {
+        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(to + i), _mm_xor_si128(pixels, ones));
+    }
+#endif
+    for (; i < length; ++i)
+        to[i] = static_cast<uint8_t>(~from[i]);
 }
 
 JobContext *Context(pappl_job_t *job)
@@ -176,10 +195,8 @@ bool WriteRasterLine(pappl_job_t *job, pappl_pr_options_t *options, pappl_device
         return true;
     const size_t length = options->header.cupsBytesPerLine;
     if (context->inverted && length == context->line.size()) {
-        uint8_t *grey = context->line.data();
-        for (size_t i = 0; i < length; ++i)
-            grey[i] = static_cast<uint8_t>(~line[i]);
-        line = grey;
+        InvertLine(line, length, context->line.data());
+        line = context->line.data();
     }
     context->engine.AddLine(line, length);
     return true;
