@@ -27,24 +27,30 @@ constexpr const char *kPocketMedia[] = {
 // nothing is placed outside the head of any roll.
 constexpr int kRollMargin = 500;
 
-constexpr DriverRow kDrivers[] = {
-    {"tspl_203dpi", "TSPL Label 203dpi", 20, "TSPL", 203, kLabelMedia, "om_small-photo_100x150mm", 0, "custom_min_10x10mm", "custom_max_108x1000mm",
-     MediaSet::Label, false, false, false},
-    {"tspl_300dpi", "TSPL Label 300dpi", 20, "TSPL", 300, kLabelMedia, "om_small-photo_100x150mm", 0, "custom_min_10x10mm", "custom_max_106x1000mm",
-     MediaSet::Label, false, false, false},
-    {"escpos_203dpi", "ESC/POS Receipt 203dpi", 21, "ESC/POS", 203, kReceiptMedia, "om_80x210mm_80x210mm",
-     kRollMargin, "custom_min_58x20mm", "custom_max_80x3000mm",
-     MediaSet::Receipt, true, true, false},
-    {"cpcl_203dpi", "CPCL Mobile 203dpi", 22, "CPCL", 203, kMobileMedia, "om_58x210mm_58x210mm", kRollMargin, "custom_min_25x10mm", "custom_max_112x3000mm",
-     MediaSet::Mobile, true, false, false},
-    {"paperang_203dpi", "Paperang 203dpi", 23, "Paperang", 203, kPocketMedia, "om_57x100mm_57x100mm", 450, "custom_min_57x10mm", "custom_max_57x3000mm",
-     MediaSet::Pocket, true, false, false},
-    {"paperang_300dpi", "Paperang 300dpi", 23, "Paperang", 300, kPocketMedia, "om_57x100mm_57x100mm", 412, "custom_min_57x10mm", "custom_max_57x3000mm",
-     MediaSet::Pocket, true, false, false},
-    {"peripage_203dpi", "PeriPage 203dpi", 24, "PeriPage", 203, kPocketMedia, "om_57x100mm_57x100mm", 450, "custom_min_57x10mm", "custom_max_57x3000mm",
-     MediaSet::Pocket, true, false, true},
-    {"peripage_300dpi", "PeriPage 300dpi", 24, "PeriPage", 300, kPocketMedia, "om_57x100mm_57x100mm", 412, "custom_min_57x10mm", "custom_max_57x3000mm",
-     MediaSet::Pocket, true, false, true},
+// The engine's row of a driver this table names (a test keeps the names in
+// step).
+const tagDriverInfo &Engine(const char *name)
+{
+    return *FindDriver(name);
+}
+
+const DriverRow kDrivers[] = {
+    {"tspl_203dpi", Engine("tspl_203dpi"), kLabelMedia, "om_small-photo_100x150mm", 0, "custom_min_10x10mm",
+     "custom_max_108x1000mm", false, false},
+    {"tspl_300dpi", Engine("tspl_300dpi"), kLabelMedia, "om_small-photo_100x150mm", 0, "custom_min_10x10mm",
+     "custom_max_106x1000mm", false, false},
+    {"escpos_203dpi", Engine("escpos_203dpi"), kReceiptMedia, "om_80x210mm_80x210mm", kRollMargin,
+     "custom_min_58x20mm", "custom_max_80x3000mm", true, true},
+    {"cpcl_203dpi", Engine("cpcl_203dpi"), kMobileMedia, "om_58x210mm_58x210mm", kRollMargin, "custom_min_25x10mm",
+     "custom_max_112x3000mm", true, false},
+    {"paperang_203dpi", Engine("paperang_203dpi"), kPocketMedia, "om_57x100mm_57x100mm", 450, "custom_min_57x10mm",
+     "custom_max_57x3000mm", true, false},
+    {"paperang_300dpi", Engine("paperang_300dpi"), kPocketMedia, "om_57x100mm_57x100mm", 412, "custom_min_57x10mm",
+     "custom_max_57x3000mm", true, false},
+    {"peripage_203dpi", Engine("peripage_203dpi"), kPocketMedia, "om_57x100mm_57x100mm", 450, "custom_min_57x10mm",
+     "custom_max_57x3000mm", true, false},
+    {"peripage_300dpi", Engine("peripage_300dpi"), kPocketMedia, "om_57x100mm_57x100mm", 412, "custom_min_57x10mm",
+     "custom_max_57x3000mm", true, false},
 };
 
 }  // namespace

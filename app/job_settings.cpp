@@ -67,33 +67,33 @@ const std::string *VendorValue(const JobRequest &request, const char *attribute)
 
 int DarknessLevels(const DriverRow &row)
 {
-    if (row.modelNumber != kTspl && row.modelNumber != kPeriPage)
+    if (row.engine.modelNumber != kTspl && row.engine.modelNumber != kPeriPage)
         return 0;
-    return row.fiveDarknessLevels ? 6 : 16;
+    return row.engine.darknessLevels;
 }
 
 int MaxSpeedIps(const DriverRow &row)
 {
-    return row.modelNumber == kTspl ? 12 : 0;
+    return row.engine.modelNumber == kTspl ? 12 : 0;
 }
 
 int TopOffsetRange(const DriverRow &row)
 {
-    return row.modelNumber == kTspl ? kShiftStep * kShiftSteps : 0;
+    return row.engine.modelNumber == kTspl ? kShiftStep * kShiftSteps : 0;
 }
 
 int LeftOffsetRange(const DriverRow &row)
 {
-    return row.modelNumber == kTspl || row.modelNumber == kCpcl ? kShiftStep * kShiftSteps : 0;
+    return row.engine.modelNumber == kTspl || row.engine.modelNumber == kCpcl ? kShiftStep * kShiftSteps : 0;
 }
 
 bool MapJobSettings(const DriverRow &row, const JobRequest &request, SettingPairs &settings, std::string &error)
 {
     settings.clear();
     const std::optional<std::string> tracking =
-        TrackingChoice(row.mediaSet, request.mediaType, request.mediaTracking);
+        TrackingChoice(row.engine.printerClass, request.mediaType, request.mediaTracking);
     if (!tracking) {
-        error = "media-type '" + request.mediaType + "' with this media-tracking is not supported by " + row.description;
+        error = "media-type '" + request.mediaType + "' with this media-tracking is not supported by " + row.engine.modelName;
         return false;
     }
     settings.emplace_back("zeMediaTracking", *tracking);
@@ -135,8 +135,8 @@ bool MapJobSettings(const DriverRow &row, const JobRequest &request, SettingPair
 JobRequest DefaultRequest(const DriverRow &row)
 {
     JobRequest request;
-    request.mediaType = DefaultMediaType(row.mediaSet);
-    request.mediaTracking = DefaultTracking(row.mediaSet);
+    request.mediaType = DefaultMediaType(row.engine.printerClass);
+    request.mediaTracking = DefaultTracking(row.engine.printerClass);
     for (const VendorOption &option : VendorOptions())
         if (Offers(row, option))
             request.vendor.emplace_back(option.attribute, IppValue(option, DefaultChoice(row, option)));

@@ -25,38 +25,38 @@ constexpr pappl_media_tracking_t kAllTracking =
 
 }  // namespace
 
-std::span<const MediaTypeRow> MediaTypes(MediaSet set)
+std::span<const MediaTypeRow> MediaTypes(EPrinterClass set)
 {
     switch (set) {
-    case MediaSet::Label: return kLabelTypes;
-    case MediaSet::Receipt: return kReceiptTypes;
-    case MediaSet::Mobile: return kMobileTypes;
-    case MediaSet::Pocket: break;
+    case EPrinterClass::Label: return kLabelTypes;
+    case EPrinterClass::Receipt: return kReceiptTypes;
+    case EPrinterClass::Mobile: return kMobileTypes;
+    case EPrinterClass::Pocket: break;
     }
     return kPocketTypes;
 }
 
-const char *DefaultMediaType(MediaSet set)
+const char *DefaultMediaType(EPrinterClass set)
 {
-    return set == MediaSet::Label ? "labels" : "continuous";
+    return set == EPrinterClass::Label ? "labels" : "continuous";
 }
 
-pappl_media_tracking_t DefaultTracking(MediaSet set)
+pappl_media_tracking_t DefaultTracking(EPrinterClass set)
 {
-    if (set == MediaSet::Label)
+    if (set == EPrinterClass::Label)
         return PAPPL_MEDIA_TRACKING_GAP;
     return PAPPL_MEDIA_TRACKING_CONTINUOUS;
 }
 
-pappl_media_tracking_t SupportedTracking(MediaSet set)
+pappl_media_tracking_t SupportedTracking(EPrinterClass set)
 {
     // Receipt printers feed a continuous roll and sense nothing.
-    if (set == MediaSet::Receipt)
+    if (set == EPrinterClass::Receipt)
         return PAPPL_MEDIA_TRACKING_CONTINUOUS;
     return kAllTracking;
 }
 
-std::optional<std::string> TrackingChoice(MediaSet set, const std::string &type, pappl_media_tracking_t tracking)
+std::optional<std::string> TrackingChoice(EPrinterClass set, const std::string &type, pappl_media_tracking_t tracking)
 {
     if (tracking != 0 && (tracking & SupportedTracking(set)) == 0)
         return std::nullopt;

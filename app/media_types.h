@@ -16,11 +16,11 @@ struct MediaTypeRow {
     const char *choice;  // zeMediaTracking choice; null: chosen by media-tracking
 };
 
-std::span<const MediaTypeRow> MediaTypes(MediaSet set);
-const char *DefaultMediaType(MediaSet set);
-pappl_media_tracking_t DefaultTracking(MediaSet set);
-pappl_media_tracking_t SupportedTracking(MediaSet set);
+std::span<const MediaTypeRow> MediaTypes(EPrinterClass set);
+const char *DefaultMediaType(EPrinterClass set);
+pappl_media_tracking_t DefaultTracking(EPrinterClass set);
+pappl_media_tracking_t SupportedTracking(EPrinterClass set);
 
 // The zeMediaTracking choice for a media type and tracking; empty when the
 // family has no such type or does not support that tracking.
-std::optional<std::string> TrackingChoice(MediaSet set, const std::string &type, pappl_media_tracking_t tracking);
+std::optional<std::string> TrackingChoice(EPrinterClass set, const std::string &type, pappl_media_tracking_t tracking);

@@ -38,7 +38,7 @@ std::string PreviewPath(pappl_printer_t *printer)
 
 std::optional<StreamLanguage> LanguageOf(const DriverRow &row)
 {
-    switch (row.modelNumber) {
+    switch (row.engine.modelNumber) {
     case 20: return StreamLanguage::Tspl;
     case 21: return StreamLanguage::EscPos;
     case 22: return StreamLanguage::Cpcl;
@@ -96,7 +96,7 @@ void ShowPages(pappl_client_t *client, const DriverRow &row, const LastJobs::Job
             continue;
         }
         // Dots shown at their size on a 96 dpi screen, with a border for the paper edge.
-        const unsigned width = page.WidthDots() * 96 / static_cast<unsigned>(row.dpi);
+        const unsigned width = page.WidthDots() * 96 / static_cast<unsigned>(row.engine.dpi);
         Printf(client,
                "<figure><img class=\"dotweave-page\" alt=\"Page %d\" width=\"%u\" "
                "style=\"border:1px solid #888;image-rendering:pixelated\" src=\"data:image/png;base64,",

@@ -24,18 +24,18 @@ pappl_media_col_t DefaultMediaCol(const DriverRow &row)
     media.size_length = size != nullptr ? size->length : 0;
     media.left_margin = media.right_margin = row.sideMargin;
     std::snprintf(media.source, sizeof(media.source), "main-roll");
-    std::snprintf(media.type, sizeof(media.type), "%s", DefaultMediaType(row.mediaSet));
-    media.tracking = DefaultTracking(row.mediaSet);
+    std::snprintf(media.type, sizeof(media.type), "%s", DefaultMediaType(row.engine.printerClass));
+    media.tracking = DefaultTracking(row.engine.printerClass);
     return media;
 }
 
 pappl_kind_t KindOf(const DriverRow &row)
 {
-    switch (row.mediaSet) {
-    case MediaSet::Label: return PAPPL_KIND_LABEL;
-    case MediaSet::Mobile: return PAPPL_KIND_LABEL | PAPPL_KIND_RECEIPT | PAPPL_KIND_ROLL;
-    case MediaSet::Receipt:
-    case MediaSet::Pocket: break;
+    switch (row.engine.printerClass) {
+    case EPrinterClass::Label: return PAPPL_KIND_LABEL;
+    case EPrinterClass::Mobile: return PAPPL_KIND_LABEL | PAPPL_KIND_RECEIPT | PAPPL_KIND_ROLL;
+    case EPrinterClass::Receipt:
+    case EPrinterClass::Pocket: break;
     }
     return PAPPL_KIND_RECEIPT | PAPPL_KIND_ROLL;
 }
@@ -95,7 +95,7 @@ std::vector<pappl_pr_driver_t> PapplDrivers()
 {
     std::vector<pappl_pr_driver_t> drivers;
     for (const DriverRow &row : AppDrivers())
-        drivers.push_back({row.name, row.description, nullptr, nullptr});
+        drivers.push_back({row.name, row.engine.modelName, nullptr, nullptr});
     return drivers;
 }
 
@@ -114,7 +114,7 @@ bool DescribeDriver(pappl_system_t *, const char *driverName, const char *, cons
     data->identify_cb = Identify;
     data->delete_cb = [](pappl_printer_t *printer, pappl_pr_driver_data_t *) { RemovePreviewPage(printer); };
 
-    std::snprintf(data->make_and_model, sizeof(data->make_and_model), "dotweave %s", row->description);
+    std::snprintf(data->make_and_model, sizeof(data->make_and_model), "dotweave %s", row->engine.modelName);
     data->ppm = 10;
     data->kind = KindOf(*row);
     data->has_supplies = true;
@@ -131,8 +131,8 @@ bool DescribeDriver(pappl_system_t *, const char *driverName, const char *, cons
     data->sides_supported = PAPPL_SIDES_ONE_SIDED;
     data->sides_default = PAPPL_SIDES_ONE_SIDED;
     data->num_resolution = 1;
-    data->x_resolution[0] = data->y_resolution[0] = row->dpi;
-    data->x_default = data->y_default = row->dpi;
+    data->x_resolution[0] = data->y_resolution[0] = row->engine.dpi;
+    data->x_default = data->y_default = row->engine.dpi;
     data->identify_supported = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
     data->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
 
@@ -149,9 +149,9 @@ bool DescribeDriver(pappl_system_t *, const char *driverName, const char *, cons
     data->media_ready[0] = data->media_default;
 
     data->num_type = 0;
-    for (const MediaTypeRow &type : MediaTypes(row->mediaSet))
+    for (const MediaTypeRow &type : MediaTypes(row->engine.printerClass))
         data->type[data->num_type++] = type.type;
-    data->tracking_supported = SupportedTracking(row->mediaSet);
+    data->tracking_supported = SupportedTracking(row->engine.printerClass);
     const int top = TopOffsetRange(*row);
     const int left = LeftOffsetRange(*row);
     data->top_offset_supported[0] = -top;

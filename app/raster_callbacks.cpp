@@ -24,9 +24,8 @@
 namespace {
 
 struct JobContext {
-    JobContext(pappl_job_t *job, pappl_device_t *device, const DriverRow &row, const tagDriverInfo &driver,
-               JobRequest request)
-        : row(row), request(std::move(request)), output(job, device), engine(CreateRender(driver.language), output)
+    JobContext(pappl_job_t *job, pappl_device_t *device, const DriverRow &row, JobRequest request)
+        : row(row), request(std::move(request)), output(job, device), engine(CreateRender(row.engine.language), output)
     {
     }
     const DriverRow &row;
@@ -129,8 +128,7 @@ bool StartRasterJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_
 {
     pappl_printer_t *printer = papplJobGetPrinter(job);
     const DriverRow *row = FindAppDriver(papplPrinterGetDriverName(printer));
-    const tagDriverInfo *driver = row != nullptr ? FindDriver(row->name) : nullptr;
-    if (row == nullptr || driver == nullptr) {
+    if (row == nullptr) {
         papplJobSetMessage(job, "The printer's driver is unknown.");
         return false;
     }
@@ -147,11 +145,11 @@ bool StartRasterJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_
         summary += " " + keyword + "=" + choice;
     papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "Settings:%s", summary.c_str());
 
-    std::unique_ptr<JobContext> context(new (std::nothrow) JobContext(job, device, *row, *driver, std::move(request)));
+    std::unique_ptr<JobContext> context(new (std::nothrow) JobContext(job, device, *row, std::move(request)));
     if (context == nullptr)
         return false;
     // The model name the filter reads from the PPD.
-    const std::string modelName = std::string("dotweave ") + row->description;
+    const std::string modelName = std::string("dotweave ") + row->engine.modelName;
     CSettingPairs pairs(std::move(settings));
     if (!context->engine.Start(modelName.c_str(), &pairs))
         return false;

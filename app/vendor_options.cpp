@@ -75,7 +75,7 @@ std::span<const VendorOption> VendorOptions()
 
 bool Offers(const DriverRow &row, const VendorOption &option)
 {
-    return (option.languages & LanguageBit(row.modelNumber)) != 0;
+    return (option.languages & LanguageBit(row.engine.modelNumber)) != 0;
 }
 
 std::string DefaultChoice(const DriverRow &row, const VendorOption &option)

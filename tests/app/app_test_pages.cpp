@@ -7,9 +7,9 @@
 RasterPage MakeLabelPage(const DriverRow &row, unsigned maxLines)
 {
     const pwg_media_t *media = pwgMediaForPWG(row.defaultMedia);
-    const unsigned width = static_cast<unsigned>(std::lround(media->width * row.dpi / 2540.0));
-    const unsigned height = std::min(maxLines, static_cast<unsigned>(std::lround(media->length * row.dpi / 2540.0)));
-    RasterPage page = MakeRasterPage(width, height, 8, 0xFF, static_cast<unsigned>(row.dpi));
+    const unsigned width = static_cast<unsigned>(std::lround(media->width * row.engine.dpi / 2540.0));
+    const unsigned height = std::min(maxLines, static_cast<unsigned>(std::lround(media->length * row.engine.dpi / 2540.0)));
+    RasterPage page = MakeRasterPage(width, height, 8, 0xFF, static_cast<unsigned>(row.engine.dpi));
     for (unsigned y = height / 6; y < height * 5 / 6; ++y) {
         uint8_t *line = page.Row(y);
         for (unsigned x = width / 10; x < width * 9 / 10; ++x) {

@@ -82,26 +82,22 @@ TEST_P(PpdAgreement, ModelAndResolution)
     const DriverRow &row = GetParam();
     Ppd ppd = OpenPpd(row);
     ASSERT_TRUE(ppd);
-    EXPECT_EQ(ppd->model_number, row.modelNumber);
+    EXPECT_EQ(ppd->model_number, row.engine.modelNumber);
     ppd_attr_t *model = ppdFindAttr(ppd.get(), "ModelName", nullptr);
     ASSERT_NE(model, nullptr);
     // ppdc puts the manufacturer before the model.
-    EXPECT_EQ(std::string(model->value), std::string(ppd->manufacturer) + " " + row.description);
+    EXPECT_EQ(std::string(model->value), std::string(ppd->manufacturer) + " " + row.engine.modelName);
     ppd_attr_t *personality = ppdFindAttr(ppd.get(), "Personality", nullptr);
     ASSERT_NE(personality, nullptr);
-    EXPECT_STREQ(personality->value, row.language);
-    EXPECT_EQ(Marked(ppd.get(), "Resolution"), std::to_string(row.dpi) + "dpi");
+    const char *const personalities[] = {"TSPL", "ESC/POS", "CPCL", "Paperang", "PeriPage"};
+    EXPECT_STREQ(personality->value, personalities[static_cast<int>(row.engine.language)]);
+    EXPECT_EQ(Marked(ppd.get(), "Resolution"), std::to_string(row.engine.dpi) + "dpi");
 }
 
 TEST_P(PpdAgreement, SameRowAsTheEngine)
 {
     const DriverRow &row = GetParam();
-    const tagDriverInfo *engine = FindDriver(row.name);
-    ASSERT_NE(engine, nullptr);
-    EXPECT_STREQ(engine->modelName, row.description);
-    EXPECT_EQ(engine->modelNumber, row.modelNumber);
-    EXPECT_EQ(engine->dpi, row.dpi);
-    EXPECT_EQ(engine->darknessLevels, row.fiveDarknessLevels ? 6 : 16);
+    EXPECT_EQ(&row.engine, FindDriver(row.name));
     EXPECT_EQ(AllDrivers().size(), AppDrivers().size());
 }
 
@@ -183,10 +179,10 @@ TEST_P(PpdAgreement, EveryChoiceMapsBothWays)
 
     // Media types and tracking reach every media choice of the PPD, and no other.
     std::set<std::string> reached;
-    for (const MediaTypeRow &type : MediaTypes(row.mediaSet))
+    for (const MediaTypeRow &type : MediaTypes(row.engine.printerClass))
         for (pappl_media_tracking_t tracking :
              {PAPPL_MEDIA_TRACKING_CONTINUOUS, PAPPL_MEDIA_TRACKING_GAP, PAPPL_MEDIA_TRACKING_MARK}) {
-            if (auto choice = TrackingChoice(row.mediaSet, type.type, tracking))
+            if (auto choice = TrackingChoice(row.engine.printerClass, type.type, tracking))
                 reached.insert(*choice);
         }
     EXPECT_EQ(reached, Choices(ppd.get(), "zeMediaTracking"));
