@@ -142,3 +142,14 @@ JobRequest DefaultRequest(const DriverRow &row)
             request.vendor.emplace_back(option.attribute, IppValue(option, DefaultChoice(row, option)));
     return request;
 }
+
+void JobRequest::SetVendor(const std::string &name, const std::string &value)
+{
+    for (auto &[vendorName, vendorValue] : vendor) {
+        if (vendorName == name) {
+            vendorValue = value;
+            return;
+        }
+    }
+    vendor.emplace_back(name, value);
+}

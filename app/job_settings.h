@@ -23,6 +23,9 @@ struct JobRequest {
     pappl_color_mode_t colorMode = PAPPL_COLOR_MODE_MONOCHROME;
     ipp_orient_t orientation = IPP_ORIENT_PORTRAIT;
     std::vector<std::pair<std::string, std::string>> vendor;  // IPP name, value as text
+
+    // Sets a vendor attribute, in place of an earlier value.
+    void SetVendor(const std::string &name, const std::string &value);
 };
 
 // Printer darkness levels: 0 to 15, or 0 to 5; none for languages that

@@ -31,17 +31,6 @@ bool Covers(ipp_t *collection, unsigned page)
     return true;
 }
 
-void SetVendor(JobRequest &request, const std::string &name, const std::string &value)
-{
-    for (auto &[vendorName, vendorValue] : request.vendor) {
-        if (vendorName == name) {
-            vendorValue = value;
-            return;
-        }
-    }
-    request.vendor.emplace_back(name, value);
-}
-
 bool ApplyMember(const DriverRow &row, ipp_attribute_t *member, JobRequest &request)
 {
     const std::string name = ippGetName(member);
@@ -67,7 +56,7 @@ bool ApplyMember(const DriverRow &row, ipp_attribute_t *member, JobRequest &requ
             continue;
         char value[256];
         ippAttributeString(member, value, sizeof(value));
-        SetVendor(request, name, value);
+        request.SetVendor(name, value);
         return true;
     }
     return false;

@@ -29,17 +29,6 @@ std::optional<std::map<std::string, std::string>> Map(const char *driver,
     return std::map<std::string, std::string>(pairs.begin(), pairs.end());
 }
 
-void SetVendor(JobRequest &request, const std::string &name, const std::string &value)
-{
-    for (auto &[vendorName, vendorValue] : request.vendor) {
-        if (vendorName == name) {
-            vendorValue = value;
-            return;
-        }
-    }
-    request.vendor.emplace_back(name, value);
-}
-
 struct Case {
     const char *what;
     const char *driver;
@@ -50,9 +39,9 @@ struct Case {
 
 const Case kCases[] = {
     {"bi-level is the fixed threshold whatever the method", "paperang_203dpi",
-     [](JobRequest &r) { r.colorMode = PAPPL_COLOR_MODE_BI_LEVEL; SetVendor(r, "halftone-method", "burkes"); },
+     [](JobRequest &r) { r.colorMode = PAPPL_COLOR_MODE_BI_LEVEL; r.SetVendor("halftone-method", "burkes"); },
      "ImageFilter", "0"},
-    {"monochrome keeps the chosen method", "tspl_203dpi", [](JobRequest &r) { SetVendor(r, "halftone-method", "sierra"); },
+    {"monochrome keeps the chosen method", "tspl_203dpi", [](JobRequest &r) { r.SetVendor("halftone-method", "sierra"); },
      "ImageFilter", "6"},
     {"no darkness adjustment keeps the printer's own", "tspl_203dpi", [](JobRequest &r) { r.darknessConfigured = 90; },
      "Darkness", "Default"},
@@ -88,20 +77,20 @@ const Case kCases[] = {
      nullptr},
     {"receipt printers sense no gaps", "escpos_203dpi",
      [](JobRequest &r) { r.mediaTracking = PAPPL_MEDIA_TRACKING_GAP; }, nullptr, nullptr},
-    {"threshold beyond a byte is refused", "cpcl_203dpi", [](JobRequest &r) { SetVendor(r, "threshold-level", "300"); },
+    {"threshold beyond a byte is refused", "cpcl_203dpi", [](JobRequest &r) { r.SetVendor("threshold-level", "300"); },
      nullptr, nullptr},
     {"a number with trailing text is refused", "cpcl_203dpi",
-     [](JobRequest &r) { SetVendor(r, "brightness", "12abc"); }, nullptr, nullptr},
-    {"an unknown method is refused", "tspl_203dpi", [](JobRequest &r) { SetVendor(r, "halftone-method", "magic"); },
+     [](JobRequest &r) { r.SetVendor("brightness", "12abc"); }, nullptr, nullptr},
+    {"an unknown method is refused", "tspl_203dpi", [](JobRequest &r) { r.SetVendor("halftone-method", "magic"); },
      nullptr, nullptr},
-    {"receipt cut after every page", "escpos_203dpi", [](JobRequest &r) { SetVendor(r, "cut-mode", "page-partial"); },
+    {"receipt cut after every page", "escpos_203dpi", [](JobRequest &r) { r.SetVendor("cut-mode", "page-partial"); },
      "CutMode", "PagePartial"},
     {"receipts are cut at the job's end by default", "escpos_203dpi", [](JobRequest &) {}, "CutMode", "JobFull"},
-    {"label cutter", "tspl_203dpi", [](JobRequest &r) { SetVendor(r, "cutter-mode", "partial-cutter"); }, "CutterMode",
+    {"label cutter", "tspl_203dpi", [](JobRequest &r) { r.SetVendor("cutter-mode", "partial-cutter"); }, "CutterMode",
      "PartialCutter"},
-    {"compression as a boolean", "peripage_203dpi", [](JobRequest &r) { SetVendor(r, "bitmap-compression", "true"); },
+    {"compression as a boolean", "peripage_203dpi", [](JobRequest &r) { r.SetVendor("bitmap-compression", "true"); },
      "ImageCompress", "1"},
-    {"no trimming limit", "tspl_203dpi", [](JobRequest &r) { SetVendor(r, "trim-blank-left", "-1"); }, "CropEdgeLeft",
+    {"no trimming limit", "tspl_203dpi", [](JobRequest &r) { r.SetVendor("trim-blank-left", "-1"); }, "CropEdgeLeft",
      "-1"},
 };
 
@@ -124,10 +113,10 @@ TEST(JobSettings, OptionsALanguageLacksNeverReachIt)
 {
     // A cut mode sent to a label printer must not make the engine cut, nor
     // may a receipt printer's cash drawer reach a pocket printer.
-    const auto tspl = Map("tspl_203dpi", [](JobRequest &r) { SetVendor(r, "cut-mode", "page-full"); });
+    const auto tspl = Map("tspl_203dpi", [](JobRequest &r) { r.SetVendor("cut-mode", "page-full"); });
     ASSERT_TRUE(tspl.has_value());
     EXPECT_EQ(tspl->count("CutMode"), 0u);
-    const auto pocket = Map("peripage_203dpi", [](JobRequest &r) { SetVendor(r, "cash-drawer", "after-page"); });
+    const auto pocket = Map("peripage_203dpi", [](JobRequest &r) { r.SetVendor("cash-drawer", "after-page"); });
     ASSERT_TRUE(pocket.has_value());
     EXPECT_EQ(pocket->count("CashDrawer"), 0u);
 }
