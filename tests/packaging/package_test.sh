@@ -67,11 +67,12 @@ trap 'exit 1' INT TERM
 
 # Paths whose name carries the project's name in the folders packages and
 # their scripts write to. What the package manager keeps about itself does
-# not count, nor the control sockets of test and demonstration servers
+# not count, nor man-db's cache of pages it formatted for `man`, nor the
+# control sockets of test and demonstration servers
 # (/run/dotweave-app-NAME.sock) that may come and go meanwhile.
 dotweave_paths() {
     find /etc /lib /usr /var /opt /srv /run \
-        \( -path /var/lib/dpkg -o -path /var/lib/apt -o -path /var/cache/apt -o -path /var/log \
+        \( -path /var/lib/dpkg -o -path /var/lib/apt -o -path /var/cache/apt -o -path /var/cache/man -o -path /var/log \
            -o -path "$root" -o -path "$work" -o -path '/run/dotweave-app-*.sock' \) -prune \
         -o -name '*dotweave*' -print 2>/dev/null | sort
 }
