@@ -88,36 +88,31 @@ bool Decode(png_structp png, png_infop info, DecodeState &state)
 
     std::vector<uint8_t> &grey = *state.grey;
     std::vector<uint8_t> &row = *state.row;
+    // Opaque grey goes straight into the picture. Grey with alpha goes
+    // through a row (all rows when interlaced, as the passes revisit them)
+    // and is laid over white.
+    const bool direct = channels == 1;
     try {
-        // Interlaced pictures are read whole, as the passes revisit rows.
-        const size_t kept = passes > 1 ? rowBytes * state.height : rowBytes;
-        row.resize(kept);
         grey.resize(static_cast<size_t>(count));
+        if (!direct)
+            row.resize(passes > 1 ? rowBytes * state.height : rowBytes);
     } catch (const std::bad_alloc &) {
         state.noMemory = true;
         return false;
     }
-    auto toGrey = [&](const uint8_t *samples, uint32_t y) {
-        uint8_t *out = grey.data() + static_cast<size_t>(y) * state.width;
-        if (channels == 1) {
-            std::memcpy(out, samples, state.width);
-            return;
-        }
-        for (uint32_t x = 0; x < state.width; ++x)
-            out[x] = OverWhite(samples[2 * x], samples[2 * x + 1]);
-    };
-    if (passes > 1) {
-        for (int pass = 0; pass < passes; ++pass)
-            for (uint32_t y = 0; y < state.height; ++y)
-                png_read_row(png, row.data() + static_cast<size_t>(y) * rowBytes, nullptr);
-        for (uint32_t y = 0; y < state.height; ++y)
-            toGrey(row.data() + static_cast<size_t>(y) * rowBytes, y);
-    } else {
+    uint8_t *const base = direct ? grey.data() : row.data();
+    const size_t step = direct || passes > 1 ? rowBytes : 0;
+    for (int pass = 0; pass < passes; ++pass)
         for (uint32_t y = 0; y < state.height; ++y) {
-            png_read_row(png, row.data(), nullptr);
-            toGrey(row.data(), y);
+            uint8_t *samples = base + static_cast<size_t>(y) * step;
+            png_read_row(png, samples, nullptr);
+            if (!direct && passes == 1)
+                for (uint32_t x = 0; x < state.width; ++x)
+                    grey[static_cast<size_t>(y) * state.width + x] = OverWhite(samples[2 * x], samples[2 * x + 1]);
         }
-    }
+    if (!direct && passes > 1)
+        for (size_t i = 0; i < static_cast<size_t>(count); ++i)
+            grey[i] = OverWhite(row[2 * i], row[2 * i + 1]);
     png_read_end(png, nullptr);
     return true;
 }

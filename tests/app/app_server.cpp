@@ -240,6 +240,14 @@ int AppServer::Run(const std::vector<std::string> &args, std::string *output) co
     return status;
 }
 
+std::string AppServer::AddFilePrinter(const std::string &name, const std::string &driver) const
+{
+    const std::string folder = dir.File("out-" + name);
+    std::filesystem::create_directory(folder);
+    AddPrinter(name, driver, "jobfile:" + folder);
+    return folder;
+}
+
 void AppServer::AddPrinter(const std::string &name, const std::string &driver, const std::string &deviceUri) const
 {
     std::string output;

@@ -31,6 +31,8 @@ public:
     int Run(const std::vector<std::string> &args, std::string *output = nullptr) const;
     // Adds a printer and waits until it answers.
     void AddPrinter(const std::string &name, const std::string &driver, const std::string &deviceUri) const;
+    // Adds a printer on the job-file device, in a folder of its own; the folder.
+    std::string AddFilePrinter(const std::string &name, const std::string &driver) const;
 
     // Print-Job over IPP with "name=value" job attributes (cupsEncodeOptions
     // syntax); the job id, or 0 when the printer refused the job.

@@ -44,9 +44,7 @@ TEST(ByteIdentity, AppWritesTheFiltersBytesForEveryDriver)
         SCOPED_TRACE(c.driver);
         const DriverRow *row = FindAppDriver(c.driver);
         ASSERT_NE(row, nullptr);
-        const std::string folder = server.Dir().File(std::string("out-") + c.driver);
-        std::filesystem::create_directory(folder);
-        server.AddPrinter(c.driver, c.driver, "jobfile:" + folder);
+        const std::string folder = server.AddFilePrinter(c.driver, c.driver);
 
         const std::string cupsRaster = server.Dir().File(std::string(c.driver) + ".ras");
         const std::string pwgRaster = WriteBothRasters(cupsRaster, server.Dir().File(std::string(c.driver) + ".pwg"),
@@ -79,9 +77,7 @@ TEST(ByteIdentity, OverridesChangeOnlyTheirPages)
     AppServer server;
     const DriverRow *row = FindAppDriver("tspl_203dpi");
     ASSERT_NE(row, nullptr);
-    const std::string folder = server.Dir().File("out");
-    std::filesystem::create_directory(folder);
-    server.AddPrinter("label", row->name, "jobfile:" + folder);
+    const std::string folder = server.AddFilePrinter("label", row->name);
 
     const RasterPage page = MakeLabelPage(*row);
     const std::string cupsRaster = server.Dir().File("page.ras");
@@ -113,9 +109,7 @@ TEST(ByteIdentity, ARefusedPageIsSkippedAndTheJobGoesOn)
     AppServer server;
     const DriverRow *row = FindAppDriver("escpos_203dpi");
     ASSERT_NE(row, nullptr);
-    const std::string folder = server.Dir().File("out");
-    std::filesystem::create_directory(folder);
-    server.AddPrinter("receipt", row->name, "jobfile:" + folder);
+    const std::string folder = server.AddFilePrinter("receipt", row->name);
 
     const RasterPage page = MakeLabelPage(*row, 200);
     // PAPPL passes this header on; the engine cannot print it.

@@ -47,9 +47,7 @@ TEST(Documents, EveryKindOfPngPrintsWhatItShows)
         {"transparent", TestPng::Filled(200, 300, PNG_COLOR_TYPE_RGB_ALPHA, 8, {0, 0, 0, 0}), false},
     };
     AppServer server;
-    const std::string folder = server.Dir().File("out");
-    std::filesystem::create_directory(folder);
-    server.AddPrinter("label", "tspl_203dpi", "jobfile:" + folder);
+    const std::string folder = server.AddFilePrinter("label", "tspl_203dpi");
     size_t printed = 0;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -71,9 +69,7 @@ TEST(Documents, EveryKindOfPngPrintsWhatItShows)
 TEST(Documents, OneThatCannotBeConvertedFailsItsJobOnly)
 {
     AppServer server;
-    const std::string folder = server.Dir().File("out");
-    std::filesystem::create_directory(folder);
-    server.AddPrinter("label", "tspl_203dpi", "jobfile:" + folder);
+    const std::string folder = server.AddFilePrinter("label", "tspl_203dpi");
     std::ofstream(server.Dir().File("note")) << "Hello, printer.\n";
     std::ofstream(server.Dir().File("page.ps")) << "%!PS\nshowpage\n";
     // Sent as application/octet-stream: the server finds out their type itself.

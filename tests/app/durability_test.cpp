@@ -60,9 +60,7 @@ TEST(Durability, PrintersAndDefaultsSurviveARestart)
 {
     AppServer server;
     const DriverRow *row = FindAppDriver("tspl_203dpi");
-    const std::string folder = server.Dir().File("out");
-    std::filesystem::create_directory(folder);
-    server.AddPrinter("kept", row->name, "jobfile:" + folder);
+    const std::string folder = server.AddFilePrinter("kept", row->name);
     std::string output;
     ASSERT_EQ(server.Run({"modify", "-d", "kept", "-o", "halftone-method-default=stucki", "-o",
                           "printer-darkness-configured=70"},

@@ -25,9 +25,7 @@ TEST(IppEverywhere, EveryTestPassesForEveryDriver)
     const std::string png = std::string(DOTWEAVE_SOURCE_DIR) + "/samples/photo.png";
     for (const DriverRow &row : AppDrivers()) {
         SCOPED_TRACE(row.name);
-        const std::string folder = server.Dir().File(std::string("out-") + row.name);
-        std::filesystem::create_directory(folder);
-        server.AddPrinter(row.name, row.name, "jobfile:" + folder);
+        const std::string folder = server.AddFilePrinter(row.name, row.name);
         // printer-up-time is 0 in the server's first second, which the tests refuse.
         server.WaitUntilUp(row.name);
         const std::string report = server.Dir().File(std::string(row.name) + ".ipptool");

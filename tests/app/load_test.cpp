@@ -31,8 +31,7 @@ TEST(Load, FourPrintersFiftyJobsEachAtOnce)
     // The whole log is read at the end: no starting over.
     AppServer server({"max-log-size=0"});
     for (const LoadPrinter &printer : kPrinters) {
-        std::filesystem::create_directory(server.Dir().File(std::string("out-") + printer.driver));
-        server.AddPrinter(printer.driver, printer.driver, "jobfile:" + server.Dir().File(std::string("out-") + printer.driver));
+        server.AddFilePrinter(printer.driver, printer.driver);
     }
     const std::string png = std::string(DOTWEAVE_SOURCE_DIR) + "/samples/photo.png";
     std::vector<std::vector<int>> jobs(std::size(kPrinters));

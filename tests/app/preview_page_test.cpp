@@ -28,9 +28,7 @@ std::string BrowserDom(const ScopedTempDir &dir, const std::string &url)
 TEST(PreviewPage, ShowsTheLastJobsPagesInABrowser)
 {
     AppServer server;
-    const std::string folder = server.Dir().File("out");
-    std::filesystem::create_directory(folder);
-    server.AddPrinter("receipt", "escpos_203dpi", "jobfile:" + folder);
+    const std::string folder = server.AddFilePrinter("receipt", "escpos_203dpi");
     const std::string url = "http://localhost:" + std::to_string(server.Port()) + "/receipt/preview";
     EXPECT_NE(BrowserDom(server.Dir(), url).find("No job has been printed"), std::string::npos);
 

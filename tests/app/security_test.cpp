@@ -82,9 +82,7 @@ TEST(Security, OnTheNetworkAdministrationNeedsALogin)
     EXPECT_TRUE(addresses.count("00000000") + addresses.count("00000000000000000000000000000000") > 0);
 
     // The control socket is the machine's own administrator's way in.
-    const std::string folder = server.Dir().File("out");
-    std::filesystem::create_directory(folder);
-    server.AddPrinter("shared", "tspl_203dpi", "jobfile:" + folder);
+    const std::string folder = server.AddFilePrinter("shared", "tspl_203dpi");
 
     const ipp_status_t status = SetLocation(server, "shared");
     EXPECT_TRUE(Refused(status)) << ippErrorString(status);
@@ -103,9 +101,7 @@ TEST(Security, OnTheNetworkAdministrationNeedsALogin)
 TEST(Security, OnThisMachineAdministrationIsOpen)
 {
     AppServer server;
-    const std::string folder = server.Dir().File("out");
-    std::filesystem::create_directory(folder);
-    server.AddPrinter("local", "tspl_203dpi", "jobfile:" + folder);
+    const std::string folder = server.AddFilePrinter("local", "tspl_203dpi");
     EXPECT_EQ(SetLocation(server, "local"), IPP_STATUS_OK);
 }
 

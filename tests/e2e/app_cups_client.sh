@@ -12,11 +12,7 @@ filter=$1 app=$2 preview=$3
 # what PAPPL and libcups leave allocated at exit.
 export LSAN_OPTIONS="suppressions=$DOTWEAVE_SOURCE_DIR/tests/app/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 need_tools cupsd lpadmin lp lpstat python3 gs
-if [ "$(id -u)" -ne 0 ]; then
-    [ "${CI:-}" = true ] && fail "the scheduler test must run as root in CI"
-    echo "SKIP: a private cupsd needs root" >&2
-    exit 77
-fi
+need_root
 
 dir=$(mktemp -d)
 app_pid=""
