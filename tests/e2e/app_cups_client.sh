@@ -20,7 +20,9 @@ cleanup() {
     status=$?
     if [ "$status" -ne 0 ]; then
         show_cupsd_log "$dir"
-        grep -a '^E ' "$dir/app/server.log" >&2 2>/dev/null || true
+        # The application's own account of its jobs, without debug lines.
+        echo "--- application log, last 60 lines of note ---" >&2
+        grep -av '^D ' "$dir/app/server.log" 2>/dev/null | tail -n 60 >&2 || true
     fi
     stop_cupsd
     if [ -n "$app_pid" ]; then
