@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Whole-process benchmark of the dotweave filter, side by side with what a
 # user would pick instead (ImageMagick's dither, CUPS's rastertolabel), in
-# the same run. Prints one table; see the README's development notes.
+# the same run. Prints one table; see docs/performance.md.
 #
 #   bash bench/run-filter-bench.sh [RUNS]      (default 5 runs per case)
 set -euo pipefail

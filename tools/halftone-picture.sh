@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Draws docs/halftones.png for the README: the top of the mixed sample label
+# Draws docs/halftones.png for docs/halftone.md: the top of the mixed sample label
 # printed through the real CUPS filter chain for a 203 dpi TSPL printer with
 # ImageFilter 0 (threshold), 3 (Burkes) and 11 (automatic), as
 # dotweave-preview shows the dots, side by side.
