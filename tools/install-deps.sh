@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages dotweave needs to build, test and demonstrate
 # itself; does nothing when they are all present. Run as root.
+#   install-deps.sh [--list]
+# With --list it only prints the packages, one a line. The test command
+# builds the Debian packages with only these installed, so they include
+# every build dependency debian/control names (test packaging_build_deps).
 set -euo pipefail
 
 packages=(
-  cmake make g++ pkg-config
+  # build-essential: dpkg-buildpackage requires it without its being listed
+  build-essential cmake make g++ pkg-config
   libcups2-dev libcupsimage2-dev zlib1g-dev libpng-dev
   libgtest-dev libbenchmark-dev
   # printer descriptions, the sample run and the end-to-end tests
@@ -20,6 +25,11 @@ packages=(
   # the Debian packages: built, checked, installed and their manual pages read
   debhelper dpkg-dev lintian man-db
 )
+
+if [ "${1:-}" = --list ]; then
+  printf '%s\n' "${packages[@]}"
+  exit 0
+fi
 
 missing=()
 for package in "${packages[@]}"; do
