@@ -3,6 +3,7 @@
 #include "app/client_raster_page.h"
 #include "app/driver_table.h"
 #include "app/file_device.h"
+#include "app/interrupted_jobs.h"
 #include "app/job_end_report.h"
 #include "app/job_output.h"
 #include "app/job_settings.h"
@@ -130,6 +131,7 @@ JobRequest RequestOf(pappl_printer_t *printer, const pappl_pr_options_t &options
 
 bool StartRasterJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device)
 {
+    InterruptedJobs::Starting(job);
     pappl_printer_t *printer = papplJobGetPrinter(job);
     const DriverRow *row = FindAppDriver(papplPrinterGetDriverName(printer));
     if (row == nullptr) {
