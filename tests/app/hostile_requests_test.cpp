@@ -14,6 +14,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <functional>
@@ -27,6 +28,9 @@ using Attributes = std::function<void(ipp_t *)>;
 
 struct Case {
     std::string name;
+    // A Print-Job's job attributes, or a Set-Printer-Attributes' printer
+    // attributes (which makes no job).
+    ipp_op_t operation = IPP_OP_PRINT_JOB;
     Attributes attributes;
     std::string format = "image/png";
     // The document; empty: a small picture that prints.
@@ -61,6 +65,14 @@ Case Document(const std::string &name, const std::string &format, const std::str
     c.state = state;
     c.message = message;
     c.labels = labels;
+    return c;
+}
+
+// A Set-Printer-Attributes with hostile printer defaults.
+Case Defaults(const std::string &name, Attributes attributes)
+{
+    Case c = Attribute(name, std::move(attributes));
+    c.operation = IPP_OP_SET_PRINTER_ATTRIBUTES;
     return c;
 }
 
@@ -104,7 +116,8 @@ Attributes Range(const char *name, int lower, int upper)
 }
 
 // A collection attribute whose members `fill` adds.
-Attributes Collection(const char *name, const std::function<void(ipp_t *)> &fill, int count = 1)
+Attributes Collection(const char *name, const std::function<void(ipp_t *)> &fill, int count = 1,
+                      ipp_tag_t group = IPP_TAG_JOB)
 {
     return [=](ipp_t *request) {
         ipp_attribute_t *attribute = nullptr;
@@ -112,7 +125,7 @@ Attributes Collection(const char *name, const std::function<void(ipp_t *)> &fill
             ipp_t *member = ippNew();
             fill(member);
             if (attribute == nullptr)
-                attribute = ippAddCollection(request, IPP_TAG_JOB, name, member);
+                attribute = ippAddCollection(request, group, name, member);
             else
                 ippSetCollection(request, &attribute, ippGetCount(attribute), member);
             ippDelete(member);
@@ -215,26 +228,15 @@ std::string JpegSized(std::string jpeg, unsigned width, unsigned height)
     return jpeg;
 }
 
-// A grey page of the label's size at 203 dpi, or of what `change` makes of
-// it; `lines` of its lines are sent.
-RasterPage GreyPage(const std::function<void(RasterPage &)> &change = {})
+// A page of `width` dots, 8-bit grey, 1-bit black or 24-bit colour, that
+// declares `height` lines and sends `sent` of them (all by default).
+RasterPage Page(unsigned bitsPerPixel = 8, unsigned width = 320, unsigned height = 240, unsigned sent = ~0u,
+                unsigned dpi = 203)
 {
-    RasterPage page = MakeRasterPage(320, 240, 8, 0x60);
-    page.colorSpace = CUPS_CSPACE_SW;
-    if (change)
-        change(page);
-    return page;
-}
-
-// A page that declares `height` lines and sends 10 of them.
-RasterPage TallPage(unsigned height, unsigned bitsPerPixel)
-{
-    RasterPage page = GreyPage();
-    page.bitsPerPixel = bitsPerPixel;
-    page.colorSpace = bitsPerPixel == 1 ? CUPS_CSPACE_K : CUPS_CSPACE_SW;
-    page.data.assign(static_cast<size_t>(page.BytesPerLine()) * 10, 0x60);
+    RasterPage page = MakeRasterPage(width, std::min(height, sent), bitsPerPixel, 0x60, dpi);
+    page.colorSpace = bitsPerPixel == 1 ? CUPS_CSPACE_K : bitsPerPixel == 24 ? CUPS_CSPACE_SRGB : CUPS_CSPACE_SW;
     page.height = height;
-    page.linesToWrite = 10;
+    page.linesToWrite = sent;
     return page;
 }
 
@@ -271,13 +273,16 @@ Answer Send(const AppServer &server, const std::string &printer, const Case &c, 
         return answer;
     const std::string file = server.Dir().File("document");
     WriteFileBytes(file, document);
-    ipp_t *request = ippNewRequest(IPP_OP_PRINT_JOB);
+    const bool print = c.operation == IPP_OP_PRINT_JOB;
+    ipp_t *request = ippNewRequest(c.operation);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, server.PrinterUri(printer).c_str());
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, "tester");
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr, c.format.c_str());
+    if (print)
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr, c.format.c_str());
     if (c.attributes)
         c.attributes(request);
-    ipp_t *response = cupsDoFileRequest(http, request, ("/ipp/print/" + printer).c_str(), file.c_str());
+    ipp_t *response =
+        cupsDoFileRequest(http, request, ("/ipp/print/" + printer).c_str(), print ? file.c_str() : nullptr);
     answer.status = response != nullptr ? ippGetStatusCode(response) : cupsLastError();
     answer.job = ippGetInteger(ippFindAttribute(response, "job-id", IPP_TAG_INTEGER), 0);
     ippDelete(response);
@@ -291,33 +296,9 @@ std::vector<Case> Cases(const ScopedTempDir &dir)
     const std::string jpeg = JpegBytes(64, 48);
     const std::string huge(32000, 'x');
     const std::string script = "<script>document.title='PWNED'</script><b>x</b>";
-    const RasterPage good = GreyPage();
-    const RasterPage noResolution = GreyPage([](RasterPage &page) { page.dpiX = page.dpiY = 0; });
-    const RasterPage oneBit = GreyPage([](RasterPage &page) {
-        page.bitsPerPixel = 1;
-        page.colorSpace = CUPS_CSPACE_K;
-        page.data.assign(static_cast<size_t>(page.BytesPerLine()) * page.height, 0x0F);
-    });
-    const RasterPage deep = GreyPage([](RasterPage &page) {
-        page.bitsPerPixel = 16;
-        page.data.assign(static_cast<size_t>(page.BytesPerLine()) * page.height, 0x60);
-    });
-    const RasterPage colour = GreyPage([](RasterPage &page) {
-        page.bitsPerPixel = 24;
-        page.colorSpace = CUPS_CSPACE_SRGB;
-        page.data.assign(static_cast<size_t>(page.BytesPerLine()) * page.height, 0x60);
-    });
-    // 536870913 dots of 8 bits overflow 32 bits into 1 byte per line.
-    const RasterPage overflowing = GreyPage([](RasterPage &page) {
-        page.width = (1u << 29) + 1;
-        page.height = 2;
-        page.data.assign(2, 0x60);
-    });
-    const RasterPage wide = GreyPage([](RasterPage &page) {
-        page.width = 1u << 24;
-        page.height = 2;
-        page.data.assign(static_cast<size_t>(page.BytesPerLine()) * 2, 0x60);
-    });
+    const RasterPage good = Page();
+    const RasterPage noResolution = Page(8, 320, 240, 240, 0);
+    const unsigned most = 0xFFFFFFFFu;
     const std::string pwg = "image/pwg-raster";
     const ipp_jstate_t aborted = IPP_JSTATE_ABORTED;
     std::vector<Case> cases = {
@@ -388,6 +369,23 @@ std::vector<Case> Cases(const ScopedTempDir &dir)
         Attribute("job-name: HTML and script", Keyword("job-name", script, IPP_TAG_NAME)),
         Attribute("job-name: 32000 bytes", Keyword("job-name", huge, IPP_TAG_NAME)),
         Attribute("an unknown attribute with 1000 values", Keywords("dotweave-nonsense", 1000)),
+        // Printer defaults (an administrator's request).
+        Defaults("media-col-default: an unknown size name", Collection("media-col-default",
+                                                                       [](ipp_t *c) {
+                                                                           ippAddString(c, IPP_TAG_ZERO, IPP_TAG_KEYWORD,
+                                                                                        "media-size-name", nullptr,
+                                                                                        "bogus");
+                                                                       },
+                                                                       1, IPP_TAG_PRINTER)),
+        Defaults("media-col-default: size 0 x 0",
+                 Collection("media-col-default", [](ipp_t *c) { MediaSize(c, 0, 0); }, 1, IPP_TAG_PRINTER)),
+        Defaults("media-col-ready: a type of the wrong kind", Collection("media-col-ready",
+                                                                         [](ipp_t *c) {
+                                                                             ippAddInteger(c, IPP_TAG_ZERO,
+                                                                                           IPP_TAG_INTEGER,
+                                                                                           "media-type", 3);
+                                                                         },
+                                                                         1, IPP_TAG_PRINTER)),
         // Pictures.
         Document("PNG: cut short", "image/png", picture.substr(0, 60), aborted),
         Document("PNG: garbage after the signature", "image/png", picture.substr(0, 8) + std::string(500, 'Z'),
@@ -403,17 +401,18 @@ std::vector<Case> Cases(const ScopedTempDir &dir)
         // Raster pages.
         Unexplained("PWG: the header cut short", pwg, PwgBytes({good}, dir).substr(0, 300)),
         Unexplained("PWG: garbage after the sync word", pwg, "RaS2" + std::string(3000, 'Z')),
-        Document("PWG: 4294967295 lines declared, 10 sent", pwg, PwgBytes({TallPage(0xFFFFFFFFu, 8)}, dir), aborted,
+        Document("PWG: 4294967295 lines declared, 10 sent", pwg, PwgBytes({Page(8, 320, most, 10)}, dir), aborted,
                  "more than any page has", 0),
         Document("PWG: 2147483647 lines declared after a good page", pwg,
-                 PwgBytes({good, TallPage(0x7FFFFFFFu, 8)}, dir), aborted, "Page 2 cannot be printed", 1),
-        Document("PWG: 1-bit, 4294967295 lines declared", pwg, PwgBytes({TallPage(0xFFFFFFFFu, 1)}, dir), aborted,
+                 PwgBytes({good, Page(8, 320, most / 2, 10)}, dir), aborted, "Page 2 cannot be printed", 1),
+        Document("PWG: 1-bit, 4294967295 lines declared", pwg, PwgBytes({Page(1, 320, most, 10)}, dir), aborted,
                  "more than any page has", 0),
-        Document("PWG: 536870913 dots wide in 1 byte per line", pwg, PwgBytes({overflowing}, dir), aborted,
+        // 536870913 dots of 8 bits overflow 32 bits into 1 byte per line.
+        Document("PWG: 536870913 dots wide in 1 byte per line", pwg, PwgBytes({Page(8, (1u << 29) + 1, 2)}, dir), aborted,
                  "Page 1 cannot be printed", 0),
-        Document("PWG: lines of 16 MiB", pwg, PwgBytes({wide}, dir), aborted, "more than any page has", 0),
-        Document("PWG: 16 bits per colour", pwg, PwgBytes({deep}, dir), aborted, "Page 1 cannot be printed", 0),
-        Document("PWG: colour", pwg, PwgBytes({colour}, dir), aborted, "Page 1 cannot be printed", 0),
+        Document("PWG: lines of 16 MiB", pwg, PwgBytes({Page(8, 1u << 24, 2)}, dir), aborted, "more than any page has", 0),
+        Document("PWG: 16 bits per colour", pwg, PwgBytes({Page(16)}, dir), aborted, "Page 1 cannot be printed", 0),
+        Document("PWG: colour", pwg, PwgBytes({Page(24)}, dir), aborted, "Page 1 cannot be printed", 0),
         // Pages the engine refuses: a job of nothing else fails, one with
         // good pages too prints those and says which it left out.
         Document("PWG: the only page at 0 dpi", pwg, PwgBytes({noResolution}, dir), aborted,
@@ -422,7 +421,7 @@ std::vector<Case> Cases(const ScopedTempDir &dir)
                  "None of the 3 pages was printed", 0),
         Document("PWG: a page at 0 dpi between good ones", pwg, PwgBytes({good, noResolution, good}, dir),
                  IPP_JSTATE_COMPLETED, "Page 2 was not printed, the other 2 were. Page 2 cannot be printed", 2),
-        Document("PWG: a 1-bit page between good ones", pwg, PwgBytes({good, oneBit, good}, dir), IPP_JSTATE_COMPLETED,
+        Document("PWG: a 1-bit page between good ones", pwg, PwgBytes({good, Page(1), good}, dir), IPP_JSTATE_COMPLETED,
                  "Page 2 was not printed", 2),
     };
     return cases;
@@ -449,7 +448,9 @@ TEST(HostileRequests, EachIsAnsweredAndTheServerGoesOn)
         const size_t before = JobFiles(folder).size();
         const Answer answer = Send(server, "hostile", c, c.document.empty() ? picture : c.document);
         ASSERT_TRUE(server.Running()) << server.Problems();
-        if (answer.job == 0) {
+        if (c.operation != IPP_OP_PRINT_JOB) {
+            EXPECT_EQ(answer.job, 0);
+        } else if (answer.job == 0) {
             EXPECT_GT(answer.status, IPP_STATUS_OK_EVENTS_COMPLETE) << "no job and no error";
             EXPECT_EQ(c.state, 0) << "refused: " << ippErrorString(answer.status);
         } else {
