@@ -18,8 +18,9 @@ class ClientRasterPage {
 public:
     // No page a driver prints comes near these: the longest, a 3 m roll at
     // 300 dpi, has 35433 lines, and the widest, 112 mm at 300 dpi, 1323
-    // bytes. Reading through a million missing lines takes PAPPL tens of
-    // milliseconds, and it sets aside one line of at most 1 MiB.
+    // bytes. Once the client has sent all it sends, PAPPL reads through a
+    // million missing lines in about 10 ms, and it sets aside one line of at
+    // most 1 MiB.
     static constexpr uint32_t kMaxLines = 1u << 20;
     static constexpr uint32_t kMaxLineBytes = 1u << 20;
 
