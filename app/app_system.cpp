@@ -2,8 +2,10 @@
 
 #include "app/admin_login.h"
 #include "app/file_device.h"
+#include "app/interrupted_jobs.h"
 #include "app/printer_driver.h"
 #include "app/serial_device.h"
+#include "app/state_file.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -58,7 +60,7 @@ std::string g_stateFile;
 
 bool SaveState(pappl_system_t *system, void *)
 {
-    return papplSystemSaveState(system, g_stateFile.c_str());
+    return SaveStateFile(system, g_stateFile);
 }
 
 // The login check must outlive the system.
@@ -125,6 +127,7 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void *)
 
     g_stateFile = OptionValue(numOptions, options, "state-file", DefaultStateFile().c_str());
     papplSystemLoadState(system, g_stateFile.c_str());
+    InterruptedJobs::Watch(system, g_stateFile + ".printing");
     papplSystemSetSaveCallback(system, SaveState, nullptr);
     return system;
 }

@@ -6,10 +6,16 @@
 // ("Ignoring unsupported media keyword value."). PAPPL reaches libcups's
 // search through its symbol table, so this executable's definition runs
 // first and lets one search run at a time.
+//
+// libcups also answers a search for a path ("media-col/media-size/
+// x-dimension") with a member on the way that is not a collection, the
+// keyword "media-size" say; PAPPL 1.3.1 then reads a keyword as the size and
+// crashes on one job request. A path finds only what it names.
 #include <cups/ipp.h>
 
 #include <dlfcn.h>
 
+#include <cstring>
 #include <mutex>
 
 extern "C" __attribute__((visibility("default"))) ipp_attribute_t *ippFindAttribute(ipp_t *ipp, const char *name,
@@ -23,5 +29,9 @@ extern "C" __attribute__((visibility("default"))) ipp_attribute_t *ippFindAttrib
     if (cups == nullptr)
         return nullptr;
     std::lock_guard<std::recursive_mutex> lock(searching);
-    return cups(ipp, name, type);
+    ipp_attribute_t *found = cups(ipp, name, type);
+    const char *last = name != nullptr ? std::strrchr(name, '/') : nullptr;
+    if (found != nullptr && last != nullptr && std::strcmp(ippGetName(found), last + 1) != 0)
+        return nullptr;
+    return found;
 }

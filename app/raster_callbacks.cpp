@@ -1,11 +1,15 @@
 #include "app/raster_callbacks.h"
 
+#include "app/client_raster_page.h"
 #include "app/driver_table.h"
 #include "app/file_device.h"
+#include "app/interrupted_jobs.h"
+#include "app/job_end_report.h"
 #include "app/job_output.h"
 #include "app/job_settings.h"
 #include "app/last_jobs.h"
 #include "app/page_overrides.h"
+#include "app/page_tally.h"
 #include "app/vendor_options.h"
 #include "printers/driver_table.h"
 #include "render/print_job.h"
@@ -40,6 +44,7 @@ struct JobContext {
     // are turned back into the engine's white-on-black grey here.
     bool inverted = false;
     std::vector<uint8_t> line;
+    PageTally tally;
 };
 
 // Settings of a page that IPP overrides cover; false, with the job's
@@ -126,6 +131,7 @@ JobRequest RequestOf(pappl_printer_t *printer, const pappl_pr_options_t &options
 
 bool StartRasterJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device)
 {
+    InterruptedJobs::Starting(job);
     pappl_printer_t *printer = papplJobGetPrinter(job);
     const DriverRow *row = FindAppDriver(papplPrinterGetDriverName(printer));
     if (row == nullptr) {
@@ -166,10 +172,22 @@ bool StartRasterPage(pappl_job_t *job, pappl_pr_options_t *options, pappl_device
     context->inverted = header.cupsBitsPerPixel == 8 && header.cupsColorSpace == CUPS_CSPACE_K;
     if (context->inverted)
         header.cupsColorSpace = CUPS_CSPACE_SW;
-    context->pageRefused = !context->engine.BeginPage(header);
+    // PAPPL hands over its own header, and the client's lines as they came,
+    // for a page whose depth differs from the printer's 8-bit grey.
+    const cups_page_header2_t *sent = ClientRasterPage::Last();
+    if (sent != nullptr && sent->cupsBitsPerPixel != header.cupsBitsPerPixel) {
+        context->engine.SkipPage(*sent, "the printer takes 8-bit grey pages only");
+        context->pageRefused = true;
+    } else {
+        context->pageRefused = !context->engine.BeginPage(header);
+    }
     // The engine has said why; only a failure of the job itself ends it.
     if (context->engine.Failed())
         return false;
+    if (context->pageRefused) {
+        const char *why = papplJobGetMessage(job);
+        context->tally.Refused(context->engine.Pages(), why != nullptr ? why : "");
+    }
     if (context->inverted && !context->pageRefused) {
         try {
             context->line.resize(header.cupsBytesPerLine);
@@ -209,9 +227,11 @@ bool EndRasterPage(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *devic
     // printer is left at a page boundary.
     if (papplJobIsCanceled(job))
         context->engine.Cancel();
-    context->pageRefused = false;
     const bool printed = context->engine.PrintPage();
     const bool ended = context->engine.EndPage();
+    if (printed && !context->pageRefused)
+        context->tally.Printed();
+    context->pageRefused = false;
     papplDeviceFlush(device);
     return printed && ended;
 }
@@ -222,7 +242,7 @@ bool EndRasterJob(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *device
     papplJobSetData(job, nullptr);
     if (context == nullptr)
         return false;
-    const bool printed = context->engine.Finish();
+    const bool printed = ReportJobEnd(job, context->tally, context->engine.Pages(), context->engine.Finish());
     papplDeviceFlush(device);
     EndJobFile(papplJobGetPrinter(job), device);
     LastJobs::Job last;

@@ -76,13 +76,7 @@ bool CPrintJob::BeginPage(const cups_page_header2_t &pageHeader)
         return false;
     header = pageHeader;
     if (const char *reason = RefusePage(header); reason != nullptr) {
-        char message[512];
-        std::snprintf(message, sizeof(message),
-                      "Page %d cannot be printed: %s (%ux%u, %u bits per pixel, %u bytes per line).", pages, reason,
-                      header.cupsWidth, header.cupsHeight, header.cupsBitsPerPixel, header.cupsBytesPerLine);
-        output.Message(IJobOutput::Level::Error, message);
-        // No image left over from an earlier page may pass for this one.
-        render->image.Destroy();
+        Refuse(reason);
         return false;
     }
     pageReady = Guarded([&] { return lines.Begin(header, render->image); });
@@ -96,6 +90,26 @@ bool CPrintJob::BeginPage(const cups_page_header2_t &pageHeader)
         render->image.Destroy();
     }
     return pageReady;
+}
+
+void CPrintJob::SkipPage(const cups_page_header2_t &pageHeader, const char *reason)
+{
+    ++pages;
+    pageReady = false;
+    if (Failed())
+        return;
+    header = pageHeader;
+    Refuse(reason);
+}
+
+void CPrintJob::Refuse(const char *reason)
+{
+    char message[512];
+    std::snprintf(message, sizeof(message), "Page %d cannot be printed: %s (%ux%u, %u bits per pixel, %u bytes per line).",
+                  pages, reason, header.cupsWidth, header.cupsHeight, header.cupsBitsPerPixel, header.cupsBytesPerLine);
+    output.Message(IJobOutput::Level::Error, message);
+    // No image left over from an earlier page may pass for this one.
+    render->image.Destroy();
 }
 
 void CPrintJob::LogHeader()

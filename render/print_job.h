@@ -41,6 +41,10 @@ public:
     // come from the header or memory runs out for it: the caller then drops
     // the page's lines, and calls EndPage.
     bool BeginPage(const cups_page_header2_t &header);
+    // Counts the next page as one the front end found it cannot print, and
+    // reports it as BeginPage reports its own refusals; the caller drops the
+    // page's lines and calls EndPage.
+    void SkipPage(const cups_page_header2_t &header, const char *reason);
     // Where the lines of a begun page go, one or many at a time.
     CPageAssembler &Lines() { return lines; }
     // The next line of the begun page (the bytes past the image row are
@@ -66,6 +70,8 @@ private:
     // process or another job.
     template <class Step>
     bool Guarded(Step step);
+    // Reports the current page as one that cannot be printed.
+    void Refuse(const char *reason);
     void LogHeader();
 
     CStdRefPtr<CBaseRender> render;

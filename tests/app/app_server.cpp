@@ -194,6 +194,15 @@ void AppServer::Stop()
     pid = -1;
 }
 
+void AppServer::Kill()
+{
+    if (pid <= 0)
+        return;
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    pid = -1;
+}
+
 bool AppServer::Running() const
 {
     if (pid <= 0)
@@ -286,19 +295,34 @@ ipp_jstate_t AppServer::WaitForJob(const std::string &printer, int jobId, int se
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     while (std::chrono::steady_clock::now() < deadline && Running()) {
-        if (http_t *http = Connect(port); http != nullptr) {
-            ipp_t *response = cupsDoRequest(http, JobRequest(IPP_OP_GET_JOB_ATTRIBUTES, PrinterUri(printer), jobId),
-                                            ("/ipp/print/" + printer).c_str());
-            const auto state =
-                static_cast<ipp_jstate_t>(ippGetInteger(ippFindAttribute(response, "job-state", IPP_TAG_ENUM), 0));
-            ippDelete(response);
-            httpClose(http);
-            if (state >= IPP_JSTATE_STOPPED)
-                return state;
-        }
+        if (const ipp_jstate_t state = JobState(printer, jobId); state >= IPP_JSTATE_STOPPED)
+            return state;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return static_cast<ipp_jstate_t>(0);
+}
+
+ipp_jstate_t AppServer::JobState(const std::string &printer, int jobId) const
+{
+    http_t *http = Connect(port);
+    if (http == nullptr)
+        return static_cast<ipp_jstate_t>(0);
+    ipp_t *response = cupsDoRequest(http, JobRequest(IPP_OP_GET_JOB_ATTRIBUTES, PrinterUri(printer), jobId),
+                                    ("/ipp/print/" + printer).c_str());
+    const auto state = static_cast<ipp_jstate_t>(ippGetInteger(ippFindAttribute(response, "job-state", IPP_TAG_ENUM), 0));
+    ippDelete(response);
+    httpClose(http);
+    return state;
+}
+
+ipp_status_t AppServer::JobOperation(ipp_op_t operation, const std::string &printer, int jobId) const
+{
+    http_t *http = Connect(port);
+    if (http == nullptr)
+        return IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
+    ippDelete(cupsDoRequest(http, JobRequest(operation, PrinterUri(printer), jobId), ("/ipp/print/" + printer).c_str()));
+    httpClose(http);
+    return cupsLastError();
 }
 
 std::string AppServer::JobMessage(const std::string &printer, int jobId) const

@@ -40,11 +40,18 @@ public:
               const std::string &attributes = "", std::string *status = nullptr) const;
     // Waits for the job to stop; its state, or 0 on time-out.
     ipp_jstate_t WaitForJob(const std::string &printer, int jobId, int seconds = 60) const;
+    // The job's state now, or 0 when the server does not answer.
+    ipp_jstate_t JobState(const std::string &printer, int jobId) const;
+    // A job operation (Release-Job, Cancel-Job, ...) as the user who printed
+    // the job; the status of the answer.
+    ipp_status_t JobOperation(ipp_op_t operation, const std::string &printer, int jobId) const;
     std::string JobMessage(const std::string &printer, int jobId) const;
     // Waits until the printer's up-time is at least one second.
     void WaitUntilUp(const std::string &printer) const;
 
     void Stop();
+    // Ends the server at once, as a crash would (SIGKILL).
+    void Kill();
     void Start();
     // Whether the server process is still running (it may have crashed).
     bool Running() const;

@@ -86,6 +86,28 @@ TEST(Durability, PrintersAndDefaultsSurviveARestart)
     EXPECT_TRUE(ReadFileBytes(files[0]) == filter.out);
 }
 
+// PAPPL saves the state as it takes the request after a change; a server
+// killed then (a crash, say) keeps what it had saved before.
+TEST(Durability, PrintersSurviveAKillWhileTheStateIsSaved)
+{
+    AppServer server;
+    server.AddFilePrinter("kept", "tspl_203dpi");
+    for (int i = 0; i < 100 && ReadFileBytes(server.Dir().File("state")).find("name=\"kept\"") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (int round = 0; round < 3; ++round) {
+        std::string output;
+        ASSERT_EQ(server.Run({"modify", "-d", "kept", "-o", "threshold-level-default=" + std::to_string(100 + round)},
+                             &output),
+                  0)
+            << output;
+        server.JobState("kept", 1);
+        server.Kill();
+        server.Start();
+        ASSERT_EQ(server.Run({"printers"}, &output), 0);
+        EXPECT_NE(output.find("kept"), std::string::npos) << "round " << round;
+    }
+}
+
 TEST(Durability, AJobWaitsForAPrinterThatIsOff)
 {
     AppServer server;
@@ -143,6 +165,58 @@ TEST(Durability, ACancelledJobEndsOnAPageBoundary)
     EXPECT_TRUE(check.whole) << check.problem;
     EXPECT_GE(check.pages, 1);
     EXPECT_LT(check.pages, 4);
+}
+
+// What the port receives until the job stops (at most a minute).
+std::string ReadUntilJobStops(PseudoTerminal &port, const AppServer &server, const std::string &printer, int job)
+{
+    std::string stream;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (server.JobState(printer, job) < IPP_JSTATE_STOPPED && std::chrono::steady_clock::now() < deadline)
+        stream += port.ReadFor(std::chrono::milliseconds(100));
+    return stream + port.ReadFor(std::chrono::milliseconds(300));
+}
+
+// A job that was printing when the server died is held at the next start:
+// it is not printed again unasked (a picture that crashed the server would
+// crash it again, for good under Restart=on-failure), nor lost.
+TEST(Durability, AJobInterruptedByACrashIsHeldAtRestart)
+{
+    AppServer server;
+    PseudoTerminal port;
+    server.AddPrinter("slow", "tspl_203dpi", "serial:" + port.Name() + "?baud=115200");
+    const std::string picture = std::string(DOTWEAVE_SOURCE_DIR) + "/samples/photo.png";
+    // Nobody reads the port beyond its first bytes: the job waits on the
+    // device, most of its label unsent.
+    const int interrupted = server.Print("slow", picture, "image/png");
+    ASSERT_GT(interrupted, 0);
+    ASSERT_FALSE(port.ReadFor(std::chrono::seconds(5), 1).empty());
+    ASSERT_EQ(server.JobState("slow", interrupted), IPP_JSTATE_PROCESSING);
+    // PAPPL keeps a job across a restart once its state file holds it.
+    for (int i = 0; i < 100 && ReadFileBytes(server.Dir().File("state")).find("Job ") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    server.Kill();
+    port.ReadFor(std::chrono::milliseconds(300));
+
+    server.Start();
+    EXPECT_EQ(server.JobState("slow", interrupted), IPP_JSTATE_HELD);
+    EXPECT_NE(server.JobMessage("slow", interrupted).find("stopped while this job was printing"), std::string::npos)
+        << server.JobMessage("slow", interrupted);
+    // The next job prints, alone.
+    const int next = server.Print("slow", picture, "image/png");
+    ASSERT_GT(next, 0);
+    StreamCheck check = CheckTsplStream(ReadUntilJobStops(port, server, "slow", next));
+    EXPECT_EQ(server.JobState("slow", next), IPP_JSTATE_COMPLETED) << server.JobMessage("slow", next);
+    EXPECT_TRUE(check.whole) << check.problem;
+    EXPECT_EQ(check.pages, 1);
+    EXPECT_EQ(server.JobState("slow", interrupted), IPP_JSTATE_HELD);
+
+    // Released, it prints.
+    ASSERT_EQ(server.JobOperation(IPP_OP_RELEASE_JOB, "slow", interrupted), IPP_STATUS_OK);
+    check = CheckTsplStream(ReadUntilJobStops(port, server, "slow", interrupted));
+    EXPECT_EQ(server.JobState("slow", interrupted), IPP_JSTATE_COMPLETED) << server.JobMessage("slow", interrupted);
+    EXPECT_TRUE(check.whole) << check.problem;
+    EXPECT_EQ(check.pages, 1);
 }
 
 TEST(Durability, SerialPortsGetRawBytes)

@@ -45,3 +45,21 @@ TEST(IppFindLock, ConcurrentSearchesOfOneListFindEveryAttribute)
     ippDelete(attributes);
     EXPECT_EQ(misses.load(), 0);
 }
+
+// A path through a member that is not a collection finds nothing (libcups
+// answers with that member, which PAPPL then reads as a size).
+TEST(IppFindLock, APathFindsOnlyWhatItNames)
+{
+    ipp_t *media = ippNew();
+    ippAddString(media, IPP_TAG_ZERO, IPP_TAG_KEYWORD, "media-size", nullptr, "big");
+    ipp_t *size = ippNew();
+    ippAddInteger(size, IPP_TAG_ZERO, IPP_TAG_INTEGER, "y-dimension", 15240);
+    ippAddCollection(media, IPP_TAG_ZERO, "media-margins", size);
+    ippDelete(size);
+    EXPECT_EQ(ippFindAttribute(media, "media-size/x-dimension", IPP_TAG_ZERO), nullptr);
+    EXPECT_EQ(ippFindAttribute(media, "media-margins/x-dimension", IPP_TAG_ZERO), nullptr);
+    ipp_attribute_t *found = ippFindAttribute(media, "media-margins/y-dimension", IPP_TAG_INTEGER);
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(ippGetInteger(found, 0), 15240);
+    ippDelete(media);
+}

@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -71,6 +73,95 @@ TEST(PreviewPage, ShowsTheLastJobsPagesInABrowser)
                                     std::to_string(decoded.pages[i].WidthDots()) + " x " +
                                     std::to_string(decoded.pages[i].Height()) + " dots";
         EXPECT_NE(dom.find(caption), std::string::npos) << caption;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Every byte but letters and digits as %XX, for a URL path.
+std::string PercentEncoded(const std::string &text)
+{
+    std::string encoded;
+    for (unsigned char c : text) {
+        char hex[4];
+        std::snprintf(hex, sizeof(hex), "%%%02X", c);
+        encoded += std::isalnum(c) ? std::string(1, static_cast<char>(c)) : std::string(hex);
+    }
+    return encoded;
+}
+
+// An IPP request to the printer at `resource` (with the printer-uri that
+// goes with it); the answer's status.
+ipp_status_t PrinterRequest(const AppServer &server, ipp_t *request, const std::string &resource,
+                            const std::string &file = "")
+{
+    const std::string uri = "ipp://localhost:" + std::to_string(server.Port()) + resource;
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, "tester");
+    http_t *http = httpConnect2("127.0.0.1", server.Port(), nullptr, AF_INET, HTTP_ENCRYPTION_NEVER, 1, 10000, nullptr);
+    ippDelete(cupsDoFileRequest(http, request, resource.c_str(), file.empty() ? nullptr : file.c_str()));
+    httpClose(http);
+    return cupsLastError();
+}
+
+TEST(PreviewPage, NamesShowAsTextOnEveryPage)
+{
+    AppServer server;
+    // Each piece of script, run, would change the page's title.
+    const std::string script = "<script>document.title='PWNED'</script>";
+    const std::string printer = script + "<b>label</b>";
+    std::filesystem::create_directory(server.Dir().File("out"));
+    server.AddPrinter(printer, "escpos_203dpi", "jobfile:" + server.Dir().File("out"));
+
+    // PAPPL makes the printer's address from its name; ask for it.
+    http_t *http = httpConnect2("127.0.0.1", server.Port(), nullptr, AF_INET, HTTP_ENCRYPTION_NEVER, 1, 10000, nullptr);
+    ipp_t *request = ippNewRequest(IPP_OP_GET_PRINTERS);
+    const std::string system = "ipp://localhost:" + std::to_string(server.Port()) + "/ipp/system";
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "system-uri", nullptr, system.c_str());
+    ipp_t *response = cupsDoRequest(http, request, "/ipp/system");
+    httpClose(http);
+    char resource[1024] = "", scheme[32], user[32], host[256];
+    int port = 0;
+    httpSeparateURI(HTTP_URI_CODING_ALL,
+                    ippGetString(ippFindAttribute(response, "printer-uri-supported", IPP_TAG_URI), 0, nullptr), scheme,
+                    sizeof(scheme), user, sizeof(user), host, sizeof(host), &port, resource, sizeof(resource));
+    ippDelete(response);
+    const std::string ipp = resource;
+    ASSERT_EQ(ipp.rfind("/ipp/print/", 0), 0u) << ipp;
+
+    const std::string jobName = script + "<i>job</i>";
+    request = ippNewRequest(IPP_OP_PRINT_JOB);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, jobName.c_str());
+    ASSERT_EQ(PrinterRequest(server, request, ipp, std::string(DOTWEAVE_SOURCE_DIR) + "/samples/photo.png"),
+              IPP_STATUS_OK);
+    WaitForJobFiles(server.Dir().File("out"), 1);
+    request = ippNewRequest(IPP_OP_IDENTIFY_PRINTER);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "identify-actions", nullptr, "display");
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_TEXT, "message", nullptr, (script + "<u>hello</u>").c_str());
+    ASSERT_EQ(PrinterRequest(server, request, ipp), IPP_STATUS_OK);
+
+    const std::string web = "http://localhost:" + std::to_string(server.Port()) + "/" +
+                            PercentEncoded(ipp.substr(std::string("/ipp/print/").size()));
+    struct Page {
+        std::string url;
+        std::vector<std::string> texts;  // as the browser shows text
+    };
+    const Page pages[] = {
+        {"http://localhost:" + std::to_string(server.Port()) + "/", {"&lt;b&gt;label&lt;/b&gt;"}},
+        {web + "/", {"&lt;b&gt;label&lt;/b&gt;", "&lt;i&gt;job&lt;/i&gt;"}},
+        {web + "/jobs", {"&lt;i&gt;job&lt;/i&gt;"}},
+        {web + "/preview", {"&lt;b&gt;label&lt;/b&gt;", "&lt;u&gt;hello&lt;/u&gt;", "1 page(s)"}},
+    };
+    for (const Page &page : pages) {
+        SCOPED_TRACE(page.url);
+        const std::string dom = BrowserDom(server.Dir(), page.url);
+        EXPECT_EQ(dom.find("<title>PWNED"), std::string::npos) << dom;
+        for (const char *tag : {"<b>label", "<i>job", "<u>hello", "<script>document.title"})
+            EXPECT_EQ(dom.find(tag), std::string::npos) << tag;
+        for (const std::string &text : page.texts)
+            EXPECT_NE(dom.find(text), std::string::npos) << text << "\n" << dom.substr(0, 3000);
     }
 }
 
