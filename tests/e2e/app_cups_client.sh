@@ -56,6 +56,13 @@ sleep 1.5
 
 lpadmin -p viaapp -v "ipp://localhost:$app_port/ipp/print/labels" -m everywhere -E 2> "$dir/lpadmin.err" ||
     { cat "$dir/lpadmin.err" >&2; fail "lpadmin -m everywhere"; }
+# The scheduler makes the queue's PPD from the printer's attributes after
+# lpadmin returns; a job sent before that goes out raw.
+for _ in $(seq 300); do
+    lpoptions -p viaapp -l 2>/dev/null | grep -q '^PageSize' && break
+    sleep 0.1
+done
+lpoptions -p viaapp -l 2>/dev/null | grep -q '^PageSize' || fail "the scheduler made no PPD for the queue"
 for sample in shipping-label.pdf photo.png; do
     lp -d viaapp -o media=om_small-photo_100x150mm "$DOTWEAVE_SOURCE_DIR/samples/$sample" > /dev/null ||
         fail "lp $sample"
