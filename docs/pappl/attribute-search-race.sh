@@ -60,6 +60,7 @@ int main(void)
     return misses > 0;
 }
 C
+# shellcheck disable=SC2046 # cups-config gives several flags
 cc -O2 -o "$work/race" "$work/race.c" $(cups-config --cflags --libs) -lpthread
 if "$work/race"; then
   echo "not affected: concurrent attribute searches of one list"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the reproducers in this folder: a scratch folder, a picture
 # writer and a check that the server still answers.
 set -eu
@@ -28,8 +29,11 @@ server_stopped() {
   ! ipptool -T 5 "$uri" get-printer-attributes.test >/dev/null 2>&1
 }
 
-# verdict AFFECTED-IF-TRUE: prints the outcome, exit status 1 when affected.
+# verdict FAULT CHECK...: runs the check, which succeeds when the server has
+# the fault; prints the outcome, exit status 1 when affected.
 verdict() {
+  local fault=$1
+  shift
   if "$@"; then
     echo "AFFECTED: $fault"
     exit 1

@@ -4,9 +4,9 @@
 # ends the whole server with SIGFPE in papplJobFilterImage.
 # dotweave-app reads and lays out pictures itself (app/picture_layout.cpp).
 # Usage: image-layout-division.sh PRINTER-URI
+# shellcheck source=docs/pappl/common.sh
 . "$(dirname "$0")/common.sh"
-fault="a 1 x 16384 pixel PNG stops the server"
 grey_png "$work/thin.png" 1 16384
 ipptool -f "$work/thin.png" "$uri" print-job.test >/dev/null || true
 sleep 3
-verdict server_stopped
+verdict "a 1 x 16384 pixel PNG stops the server" server_stopped

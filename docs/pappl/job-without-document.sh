@@ -6,8 +6,8 @@
 # dotweave-app's job start guard lets such a job wait for its document
 # (app/job_start_guard.cpp).
 # Usage: job-without-document.sh PRINTER-URI
+# shellcheck source=docs/pappl/common.sh
 . "$(dirname "$0")/common.sh"
-fault="a Create-Job job released before its document stops the server"
 cat >"$work/release.test" <<'TEST'
 {
   OPERATION Create-Job
@@ -34,4 +34,4 @@ cat >"$work/release.test" <<'TEST'
 TEST
 ipptool "$uri" "$work/release.test" >/dev/null || true
 sleep 3
-verdict server_stopped
+verdict "a Create-Job job released before its document stops the server" server_stopped

@@ -12,12 +12,12 @@
 #   SERVER-LOG: the server's log file, at log level info or debug; the
 #   printer should be the server's only one. The race is timing: it shows in
 #   some runs, not in all.
+# shellcheck source=docs/pappl/common.sh
 . "$(dirname "$0")/common.sh"
 log=${2:?the server log file}
 rounds=${3:-25}
-fault="a job started more than once"
 grey_png "$work/page.png" 384 288
-for client in 1 2 3 4; do
+for _ in 1 2 3 4; do
   for ((i = 0; i < rounds; i++)); do
     ipptool -f "$work/page.png" "$uri" print-job.test >/dev/null 2>&1 || true
   done &
@@ -27,4 +27,4 @@ sleep 5
 twice() {
   grep -a '] Starting print job\.' "$log" | sed -n 's/.*\[Job \([0-9]*\)\].*/\1/p' | sort | uniq -d | grep -q .
 }
-verdict twice
+verdict "a job started more than once" twice
