@@ -72,6 +72,8 @@ protected:
         delete dir;
     }
 
+    void SetUp() override { ASSERT_TRUE(system != nullptr && printer != nullptr && papplSystemIsRunning(system)); }
+
     static pappl_job_t *Submit()
     {
         return papplJobCreateWithFile(printer, "tester", "image/png", "picture", 0, nullptr,
