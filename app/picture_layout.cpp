@@ -12,6 +12,13 @@ constexpr int64_t kMaxPictureSide = int64_t{1} << 24;
 // side stays far inside 64 bits.
 constexpr int64_t kMaxPlacement = int64_t{1} << 36;
 
+// The pixel of `pixels` under the centre of dot `dot` of `dots`, both
+// counted along one side: 0 <= dot < dots gives 0 <= pixel < pixels.
+int64_t CentreSample(int64_t dot, int64_t pixels, int64_t dots)
+{
+    return (2 * dot + 1) * pixels / (2 * dots);
+}
+
 int64_t AtLeastOneDot(int64_t size)
 {
     return std::clamp<int64_t>(size, 1, kMaxPlacement);
@@ -108,8 +115,8 @@ PictureLines::PictureLines(const GreyPicture &picture, const PictureLayout &layo
     const int64_t across = sideways ? picture.Height() : picture.Width();
     const size_t rowLength = picture.Width();
     for (size_t i = 0; i < columnOffsets.size(); ++i) {
-        // Column u of the turned picture, 0 <= u < across.
-        const auto u = static_cast<size_t>((first + static_cast<int64_t>(i) - layout.left) * across / layout.width);
+        // Column u of the turned picture under the dot's centre, 0 <= u < across.
+        const auto u = static_cast<size_t>(CentreSample(first + static_cast<int64_t>(i) - layout.left, across, layout.width));
         switch (layout.turn) {
         case PictureLayout::Turn::None: columnOffsets[i] = u; break;
         case PictureLayout::Turn::Half: columnOffsets[i] = rowLength - 1 - u; break;
@@ -126,8 +133,8 @@ void PictureLines::Line(uint32_t y, uint8_t *line) const
         return;
     const bool sideways = layout.turn == PictureLayout::Turn::Left || layout.turn == PictureLayout::Turn::Right;
     const int64_t down = sideways ? picture.Width() : picture.Height();
-    // Row v of the turned picture, 0 <= v < down.
-    const auto v = static_cast<size_t>((y - layout.top) * down / layout.height);
+    // Row v of the turned picture under the line's centre, 0 <= v < down.
+    const auto v = static_cast<size_t>(CentreSample(y - layout.top, down, layout.height));
     const size_t rowLength = picture.Width();
     size_t rowOffset = 0;
     switch (layout.turn) {
