@@ -1,6 +1,7 @@
 #include "app/app_system.h"
 
 #include "app/admin_login.h"
+#include "app/document_filters.h"
 #include "app/file_device.h"
 #include "app/interrupted_jobs.h"
 #include "app/printer_driver.h"
@@ -120,6 +121,7 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void *)
         papplSystemAddListeners(system, "localhost");
     }
 
+    AddDocumentFilters(system);
     g_drivers = PapplDrivers();
     papplSystemSetPrinterDrivers(system, static_cast<int>(g_drivers.size()), g_drivers.data(), MatchDriver,
                                  SetUpPrinter, DescribeDriver, nullptr);

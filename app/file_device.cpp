@@ -1,5 +1,7 @@
 #include "app/file_device.h"
 
+#include "render/write_whole.h"
+
 #include <pappl/pappl.h>
 
 #include <cerrno>
@@ -99,18 +101,9 @@ ssize_t WriteFile(pappl_device_t *device, const void *buffer, size_t bytes)
     auto *file = static_cast<JobFile *>(papplDeviceGetData(device));
     if (file == nullptr || (file->fd < 0 && !StartFile(device, *file)))
         return -1;
-    const char *next = static_cast<const char *>(buffer);
-    size_t left = bytes;
-    while (left > 0) {
-        const ssize_t written = write(file->fd, next, left);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            papplDeviceError(device, "Unable to write '%s': %s", file->partName.c_str(), std::strerror(errno));
-            return -1;
-        }
-        next += written;
-        left -= static_cast<size_t>(written);
+    if (const int error = WriteWhole(file->fd, buffer, bytes); error != 0) {
+        papplDeviceError(device, "Unable to write '%s': %s", file->partName.c_str(), std::strerror(error));
+        return -1;
     }
     return static_cast<ssize_t>(bytes);
 }

@@ -8,7 +8,6 @@
 // table, so this executable's definition runs first and hands on a copy of
 // the collection without such members (the printer's default then stands
 // for them, as for a member left out).
-#include "app/hook_binding.h"
 
 #include <pappl/pappl.h>
 
@@ -65,12 +64,3 @@ extern "C" __attribute__((visibility("default"))) void _papplMediaColImport(ipp_
     pappls(wellFormed, media);
     ippDelete(wellFormed);
 }
-
-namespace {
-
-__attribute__((constructor)) void CheckMediaColHook()
-{
-    RequireHook("_papplMediaColImport", reinterpret_cast<void *>(&_papplMediaColImport));
-}
-
-}  // namespace

@@ -19,7 +19,7 @@ struct FileCloser {
 // destructor: everything it fills lives here, owned by the caller.
 struct DecodeState {
     FILE *file = nullptr;
-    const PngImage::Limits *limits = nullptr;
+    const GreyPicture::Limits *limits = nullptr;
     std::vector<uint8_t> *grey = nullptr;
     std::vector<uint8_t> *row = nullptr;
     uint32_t width = 0, height = 0, xPpi = 0, yPpi = 0;
@@ -60,13 +60,11 @@ bool Decode(png_structp png, png_infop info, DecodeState &state)
     png_read_info(png, info);
     state.width = png_get_image_width(png, info);
     state.height = png_get_image_height(png, info);
-    const PngImage::Limits &limits = *state.limits;
-    const uint64_t count = static_cast<uint64_t>(state.width) * state.height;
-    if (state.width == 0 || state.height == 0 || state.width > limits.maxWidth || state.height > limits.maxHeight ||
-        (limits.maxPixels != 0 && count > limits.maxPixels)) {
+    if (!GreyPicture::Fits(state.width, state.height, *state.limits)) {
         state.tooLarge = true;
         return false;
     }
+    const uint64_t count = static_cast<uint64_t>(state.width) * state.height;
     state.xPpi = png_get_x_pixels_per_inch(png, info);
     state.yPpi = png_get_y_pixels_per_inch(png, info);
 
@@ -121,16 +119,20 @@ bool Decode(png_structp png, png_infop info, DecodeState &state)
 
 bool PngImage::Read(const std::string &path, const Limits &limits)
 {
-    width = height = xPpi = yPpi = 0;
-    pixels.clear();
-    error.clear();
+    Clear();
     std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (file == nullptr) {
         error = std::string("cannot open the PNG file: ") + std::strerror(errno);
         return false;
     }
+    return Read(file.get(), limits);
+}
+
+bool PngImage::Read(std::FILE *file, const Limits &limits)
+{
+    Clear();
     DecodeState state;
-    state.file = file.get();
+    state.file = file;
     state.limits = &limits;
     std::vector<uint8_t> grey, row;
     state.grey = &grey;

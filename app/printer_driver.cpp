@@ -1,11 +1,13 @@
 #include "app/printer_driver.h"
 
+#include "app/document_filters.h"
 #include "app/driver_table.h"
 #include "app/job_settings.h"
 #include "app/media_types.h"
 #include "app/page_overrides.h"
 #include "app/preview_web_page.h"
 #include "app/raster_callbacks.h"
+#include "app/raw_formats.h"
 #include "app/vendor_options.h"
 
 #include <cstdio>
@@ -113,6 +115,9 @@ bool DescribeDriver(pappl_system_t *, const char *driverName, const char *, cons
     data->rendjob_cb = EndRasterJob;
     data->identify_cb = Identify;
     data->delete_cb = [](pappl_printer_t *printer, pappl_pr_driver_data_t *) { RemovePreviewPage(printer); };
+    // PNG and JPEG reach dotweave's document filters to this type.
+    data->format = RawFormat(row->engine.language);
+    data->printfile_cb = RefuseRawDocument;
 
     std::snprintf(data->make_and_model, sizeof(data->make_and_model), "dotweave %s", row->engine.modelName);
     data->ppm = 10;

@@ -7,7 +7,6 @@
 // raster callbacks (ClientRasterPage) and cuts a page no printer has to no
 // lines, which PAPPL refuses at once.
 #include "app/client_raster_page.h"
-#include "app/hook_binding.h"
 
 #include <cups/raster.h>
 #include <dlfcn.h>
@@ -32,13 +31,3 @@ extern "C" __attribute__((visibility("default"))) unsigned cupsRasterReadHeader2
     ClientRasterPage::Read(got != 0 ? header : nullptr);
     return got;
 }
-
-namespace {
-
-// Without it, one small request would take four billion reads.
-__attribute__((constructor)) void CheckRasterHeaderHook()
-{
-    RequireHook("cupsRasterReadHeader2", reinterpret_cast<void *>(&cupsRasterReadHeader2));
-}
-
-}  // namespace

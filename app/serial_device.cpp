@@ -1,5 +1,7 @@
 #include "app/serial_device.h"
 
+#include "render/write_whole.h"
+
 #include <pappl/pappl.h>
 
 #include <cerrno>
@@ -89,18 +91,9 @@ ssize_t WritePort(pappl_device_t *device, const void *buffer, size_t bytes)
     auto *port = static_cast<SerialPort *>(papplDeviceGetData(device));
     if (port == nullptr)
         return -1;
-    const char *next = static_cast<const char *>(buffer);
-    size_t left = bytes;
-    while (left > 0) {
-        const ssize_t written = write(port->fd, next, left);
-        if (written < 0) {
-            if (errno == EINTR || errno == EAGAIN)
-                continue;
-            papplDeviceError(device, "Unable to write to the serial port: %s", std::strerror(errno));
-            return -1;
-        }
-        next += written;
-        left -= static_cast<size_t>(written);
+    if (const int error = WriteWhole(port->fd, buffer, bytes); error != 0) {
+        papplDeviceError(device, "Unable to write to the serial port: %s", std::strerror(error));
+        return -1;
     }
     return static_cast<ssize_t>(bytes);
 }

@@ -1,10 +1,16 @@
 // Writes the seed corpora of the fuzz targets: pages of the kinds the test
 // suite prints (1, 4, 8, 24 and 32 bits per pixel, blank, random, framed,
-// cut short, several pages), in uncompressed and compressed raster streams.
-// Usage: fuzz_seeds OUTPUT-FOLDER (gets fuzz_job/, fuzz_settings/, fuzz_hfm/).
+// cut short, several pages), in uncompressed and compressed raster streams;
+// PNG and JPEG pictures of every kind and of extreme shapes.
+// Usage: fuzz_seeds OUTPUT-FOLDER (gets fuzz_job/, fuzz_settings/, fuzz_hfm/,
+// fuzz_picture/).
 #include "fuzz_support.h"
 
 #include "support/raster_writer.h"
+#include "test_jpeg.h"
+#include "test_png.h"
+
+#include <png.h>
 
 #include <cups/raster.h>
 
@@ -161,6 +167,37 @@ void HuffmanSeeds(const std::filesystem::path &folder)
     Save(folder, "smallband", seed(8, 2, Bytes(64, 0x3C)));
 }
 
+void PictureSeeds(const std::filesystem::path &folder)
+{
+    std::filesystem::create_directories(folder);
+    const auto png = [&](const std::string &name, TestPng picture) { picture.Write(folder / (name + ".png")); };
+    // The shapes that once stopped the printer application.
+    png("tall", TestPng::Filled(1, 16384, PNG_COLOR_TYPE_GRAY, 8, {0}));
+    png("wide", TestPng::Filled(16384, 1, PNG_COLOR_TYPE_GRAY, 8, {0}));
+    png("wide-3000", TestPng::Filled(3000, 1, PNG_COLOR_TYPE_GRAY, 8, {0}));
+    TestJpeg{1, 8000, {0}}.Write(folder / "tall.jpg");
+    TestJpeg{8000, 1, {0}}.Write(folder / "wide.jpg");
+    // Every PNG kind, small.
+    png("grey-1", TestPng::Filled(13, 5, PNG_COLOR_TYPE_GRAY, 1, {1}));
+    png("grey-4", TestPng::Filled(13, 5, PNG_COLOR_TYPE_GRAY, 4, {10}));
+    png("grey-16", TestPng::Filled(13, 5, PNG_COLOR_TYPE_GRAY, 16, {0x5A5A}));
+    png("rgb", TestPng::Filled(13, 5, PNG_COLOR_TYPE_RGB, 8, {255, 0, 0}));
+    png("rgba-16", TestPng::Filled(7, 3, PNG_COLOR_TYPE_RGB_ALPHA, 16, {0, 0, 0xFFFF, 0x8000}));
+    TestPng palette = TestPng::Filled(13, 5, PNG_COLOR_TYPE_PALETTE, 2, {3});
+    palette.palette = {255, 255, 255, 200, 200, 200, 100, 100, 100, 0, 0, 0};
+    palette.paletteAlpha = {255, 0};
+    png("palette", palette);
+    TestPng interlaced = TestPng::Filled(37, 29, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {0, 128});
+    interlaced.interlaced = true;
+    interlaced.ppi = 300;
+    png("interlaced-alpha", interlaced);
+    // JPEG kinds: grey, colour, progressive, with a resolution, CMYK.
+    TestJpeg{16, 8, {90}}.Write(folder / "grey.jpg");
+    TestJpeg{16, 8, {255, 0, 0}, 1, 300, 300}.Write(folder / "rgb-300dpi.jpg");
+    TestJpeg{40, 30, {30}, 2, 118, 59, true}.Write(folder / "progressive.jpg");
+    TestJpeg{8, 8, {0, 0, 0, 255}}.Write(folder / "cmyk.jpg");
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -173,5 +210,6 @@ int main(int argc, char **argv)
     JobSeeds(root / "fuzz_job");
     SettingsSeeds(root / "fuzz_settings");
     HuffmanSeeds(root / "fuzz_hfm");
+    PictureSeeds(root / "fuzz_picture");
     return 0;
 }

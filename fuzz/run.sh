@@ -2,7 +2,7 @@
 # Builds the fuzz targets with clang (when needed) and runs one of them for a
 # given time, then prints its executions, coverage and findings.
 # Usage: fuzz/run.sh TARGET SECONDS [extra libFuzzer flags...]
-#   TARGET: fuzz_job, fuzz_settings or fuzz_hfm
+#   TARGET: fuzz_job, fuzz_settings, fuzz_hfm or fuzz_picture
 # Environment: FUZZ_BUILD (build folder, default build-fuzz), FUZZ_JOBS (-j).
 set -euo pipefail
 if [ $# -lt 2 ]; then
@@ -29,6 +29,7 @@ mkdir -p "$corpus" "$artifacts"
 case $target in
   fuzz_job) limits=(-max_len=16384 -dict=fuzz/raster.dict) ;;
   fuzz_settings) limits=(-max_len=4096) ;;
+  fuzz_picture) limits=(-max_len=32768) ;;
   *) limits=(-max_len=8192) ;;
 esac
 

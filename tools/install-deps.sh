@@ -10,7 +10,7 @@ set -euo pipefail
 packages=(
   # build-essential: dpkg-buildpackage requires it without its being listed
   build-essential cmake make g++ pkg-config
-  libcups2-dev libcupsimage2-dev zlib1g-dev libpng-dev
+  libcups2-dev libcupsimage2-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev
   libgtest-dev libbenchmark-dev
   # printer descriptions, the sample run and the end-to-end tests
   cups cups-client cups-filters cups-ppdc ghostscript poppler-utils python3

@@ -39,11 +39,14 @@ int FreePort()
     return ntohs(address.sin_port);
 }
 
-pid_t Spawn(const std::vector<std::string> &args, const std::string &home, const std::string &outputPath)
+pid_t Spawn(const std::vector<std::string> &args, const std::string &home, const std::string &outputPath,
+            const std::vector<std::string> &environment = {})
 {
     const pid_t child = fork();
     if (child != 0)
         return child;
+    for (const std::string &setting : environment)
+        putenv(const_cast<char *>(setting.c_str()));
     setenv("HOME", home.c_str(), 1);
     setenv("TMPDIR", home.c_str(), 1);
     // In a sanitizer build, the leak checker would fail PAPPL's own command
@@ -118,7 +121,8 @@ void AddJobAttribute(ipp_t *request, const char *name, const char *value)
 
 }  // namespace
 
-AppServer::AppServer(std::vector<std::string> extraOptions) : extra(std::move(extraOptions))
+AppServer::AppServer(std::vector<std::string> extraOptions, std::vector<std::string> environment)
+    : extra(std::move(extraOptions)), environment(std::move(environment))
 {
     // The control socket is named after the program: a link of its own name
     // keeps servers of parallel tests apart.
@@ -158,7 +162,7 @@ void AppServer::Start()
         args.push_back("-o");
         args.push_back(option);
     }
-    pid = Spawn(args, dir.path(), dir.File("server.out"));
+    pid = Spawn(args, dir.path(), dir.File("server.out"), environment);
     // Ready once it answers IPP on its port.
     for (int i = 0; i < 200; ++i) {
         if (http_t *http = Connect(port); http != nullptr) {

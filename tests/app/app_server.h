@@ -12,8 +12,9 @@
 // spool, state file and control socket; stopped and removed on destruction.
 class AppServer {
 public:
-    // extraOptions: further "-o name=value" settings for the server.
-    explicit AppServer(std::vector<std::string> extraOptions = {});
+    // extraOptions: further "-o name=value" settings for the server;
+    // environment: "NAME=value" settings for the server process alone.
+    explicit AppServer(std::vector<std::string> extraOptions = {}, std::vector<std::string> environment = {});
     ~AppServer();
     AppServer(const AppServer &) = delete;
     AppServer &operator=(const AppServer &) = delete;
@@ -60,6 +61,7 @@ private:
     ScopedTempDir dir;
     std::string program;
     std::vector<std::string> extra;
+    std::vector<std::string> environment;
     int port = 0;
     pid_t pid = -1;
 };

@@ -11,12 +11,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdint>
 #include <stdexcept>
 #include <future>
 #include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -32,6 +34,12 @@ public:
     }
     ~PseudoTerminal() { close(master); }
     std::string Name() const { return ptsname(master); }
+    // The line's speed as the far end set it up.
+    speed_t OutputSpeed() const
+    {
+        termios settings{};
+        return tcgetattr(master, &settings) == 0 ? cfgetospeed(&settings) : B0;
+    }
 
     // Reads until nothing came for `quiet`, or `enough` bytes arrived.
     std::string ReadFor(std::chrono::milliseconds quiet, size_t enough = SIZE_MAX)
@@ -138,33 +146,51 @@ TEST(Durability, AJobWaitsForAPrinterThatIsOff)
     EXPECT_TRUE(printer.Streams()[0] == filter.out);
 }
 
+// A job cancelled while its first page is on the wire ends with that page
+// whole: no further page, nor copy of a picture, reaches the printer.
 TEST(Durability, ACancelledJobEndsOnAPageBoundary)
 {
     AppServer server;
     const DriverRow *row = FindAppDriver("tspl_203dpi");
-    // A serial port nobody reads yet: the first page fills the terminal's
-    // buffer and the job waits on the device with most of its bytes unsent.
-    PseudoTerminal port;
-    server.AddPrinter("slow", row->name, "serial:" + port.Name() + "?baud=115200");
     const RasterPage page = MakeLabelPage(*row, 1218);
     const std::string pwg =
         WriteBothRasters(server.Dir().File("pages.ras"), server.Dir().File("pages.pwg"), {page, page, page, page});
-    std::future<int> job = std::async(std::launch::async, [&] {
-        return server.Print("slow", pwg, "image/pwg-raster", "halftone-method=floyd-steinberg");
-    });
-    std::string stream = port.ReadFor(std::chrono::seconds(2), 1);
-    ASSERT_FALSE(stream.empty());
-    std::string output;
-    ASSERT_EQ(server.Run({"cancel", "-d", "slow", "-j", "1"}, &output), 0) << output;
-    stream += port.ReadFor(std::chrono::seconds(3));
-    ASSERT_EQ(job.get(), 1);
-    ASSERT_EQ(server.WaitForJob("slow", 1, 60), IPP_JSTATE_CANCELED);
-    stream += port.ReadFor(std::chrono::milliseconds(500));
+    struct Case {
+        const char *name;
+        std::string file;
+        const char *format;
+        const char *attributes;
+    };
+    const Case cases[] = {
+        {"four raster pages", pwg, "image/pwg-raster", "halftone-method=floyd-steinberg"},
+        {"four copies of a picture", std::string(DOTWEAVE_SOURCE_DIR) + "/samples/photo.png", "image/png",
+         "copies=4 halftone-method=floyd-steinberg"},
+    };
+    int printers = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        // A serial port nobody reads yet: the first page fills the
+        // terminal's buffer and the job (the printer's first) waits on the
+        // device with most of its bytes unsent.
+        PseudoTerminal port;
+        const std::string printer = "slow-" + std::to_string(++printers);
+        server.AddPrinter(printer, row->name, "serial:" + port.Name() + "?baud=115200");
+        std::future<int> job =
+            std::async(std::launch::async, [&] { return server.Print(printer, c.file, c.format, c.attributes); });
+        std::string stream = port.ReadFor(std::chrono::seconds(2), 1);
+        ASSERT_FALSE(stream.empty());
+        std::string output;
+        ASSERT_EQ(server.Run({"cancel", "-d", printer, "-j", "1"}, &output), 0) << output;
+        stream += port.ReadFor(std::chrono::seconds(3));
+        ASSERT_EQ(job.get(), 1);
+        ASSERT_EQ(server.WaitForJob(printer, 1, 60), IPP_JSTATE_CANCELED);
+        stream += port.ReadFor(std::chrono::milliseconds(500));
 
-    const StreamCheck check = CheckTsplStream(stream);
-    EXPECT_TRUE(check.whole) << check.problem;
-    EXPECT_GE(check.pages, 1);
-    EXPECT_LT(check.pages, 4);
+        const StreamCheck check = CheckTsplStream(stream);
+        EXPECT_TRUE(check.whole) << check.problem;
+        EXPECT_GE(check.pages, 1);
+        EXPECT_LT(check.pages, 4);
+    }
 }
 
 // What the port receives until the job stops (at most a minute).
@@ -219,12 +245,56 @@ TEST(Durability, AJobInterruptedByACrashIsHeldAtRestart)
     EXPECT_EQ(check.pages, 1);
 }
 
-TEST(Durability, SerialPortsGetRawBytes)
+// PAPPL 1.3 starts a Create-Job job that is released before its document
+// arrives: it waits for the document and prints it.
+TEST(Durability, AJobReleasedBeforeItsDocumentWaitsForIt)
 {
     AppServer server;
+    const std::string folder = server.AddFilePrinter("label", "tspl_203dpi");
+    const std::string uri = server.PrinterUri("label");
+    http_t *http = httpConnect2("127.0.0.1", server.Port(), nullptr, AF_INET, HTTP_ENCRYPTION_NEVER, 1, 10000, nullptr);
+    ASSERT_NE(http, nullptr);
+    auto request = [&](ipp_op_t op, int jobId) {
+        ipp_t *message = ippNewRequest(op);
+        ippAddString(message, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+        if (jobId > 0)
+            ippAddInteger(message, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
+        ippAddString(message, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, "tester");
+        return message;
+    };
+    ipp_t *create = request(IPP_OP_CREATE_JOB, 0);
+    ippAddString(create, IPP_TAG_JOB, IPP_TAG_KEYWORD, "job-hold-until", nullptr, "indefinite");
+    ipp_t *created = cupsDoRequest(http, create, "/ipp/print/label");
+    const int id = ippGetInteger(ippFindAttribute(created, "job-id", IPP_TAG_INTEGER), 0);
+    ippDelete(created);
+    ASSERT_GT(id, 0) << cupsLastErrorString();
+    ippDelete(cupsDoRequest(http, request(IPP_OP_RELEASE_JOB, id), "/ipp/print/label"));
+    ASSERT_EQ(cupsLastError(), IPP_STATUS_OK) << cupsLastErrorString();
+    // PAPPL's job check has started the job by now.
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    ASSERT_TRUE(server.Running()) << server.Problems();
+
+    ipp_t *send = request(IPP_OP_SEND_DOCUMENT, id);
+    ippAddString(send, IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr, "image/png");
+    ippAddBoolean(send, IPP_TAG_OPERATION, "last-document", 1);
+    ippDelete(cupsDoFileRequest(http, send, "/ipp/print/label", DOTWEAVE_SOURCE_DIR "/samples/photo.png"));
+    ASSERT_EQ(cupsLastError(), IPP_STATUS_OK) << cupsLastErrorString();
+    httpClose(http);
+    EXPECT_EQ(server.WaitForJob("label", id), IPP_JSTATE_COMPLETED) << server.JobMessage("label", id) << server.Problems();
+    EXPECT_EQ(WaitForJobFiles(folder, 1).size(), 1u);
+}
+
+// Every byte in order at the speed the address names, though the line
+// takes a few bytes per write and some writes are interrupted.
+TEST(Durability, SerialPortsGetRawBytesAtTheirSpeed)
+{
+    const char *sanitizer = std::getenv("ASAN_OPTIONS");
+    AppServer server({}, {std::string("LD_PRELOAD=") + DOTWEAVE_SHORT_WRITE_SHIM_PATH,
+                          std::string("ASAN_OPTIONS=") + (sanitizer != nullptr ? sanitizer : "") +
+                              ":verify_asan_link_order=0"});
     const DriverRow *row = FindAppDriver("peripage_203dpi");
     PseudoTerminal port;
-    server.AddPrinter("pocket", row->name, "serial:" + port.Name() + "?baud=115200");
+    server.AddPrinter("pocket", row->name, "serial:" + port.Name() + "?baud=9600");
 
     const std::string cupsRaster = server.Dir().File("page.ras");
     const std::string pwg = WriteBothRasters(cupsRaster, server.Dir().File("page.pwg"), {MakeLabelPage(*row)});
@@ -237,6 +307,7 @@ TEST(Durability, SerialPortsGetRawBytes)
     const int id = job.get();
     ASSERT_GT(id, 0);
     EXPECT_EQ(server.WaitForJob("pocket", id), IPP_JSTATE_COMPLETED) << server.JobMessage("pocket", id);
+    EXPECT_EQ(port.OutputSpeed(), B9600);
     const FilterResult filter = RunFilterOn(PpdPath(*row), cupsRaster, "ImageCompress=1");
     EXPECT_EQ(received.size(), filter.out.size());
     EXPECT_TRUE(received == filter.out);

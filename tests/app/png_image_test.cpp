@@ -28,6 +28,10 @@ TEST(PngImage, EveryKindBecomesGreyOverWhitePaper)
 {
     TestPng interlaced = TestPng::Filled(37, 29, PNG_COLOR_TYPE_GRAY, 8, {90});
     interlaced.interlaced = true;
+    // Grey with alpha goes through a buffer that must hold every row while
+    // the passes revisit them.
+    TestPng interlacedAlpha = TestPng::Filled(37, 29, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {0, 128});
+    interlacedAlpha.interlaced = true;
     const KindCase cases[] = {
         {"grey 8", TestPng::Filled(13, 5, PNG_COLOR_TYPE_GRAY, 8, {90}), 90},
         {"grey 16", TestPng::Filled(13, 5, PNG_COLOR_TYPE_GRAY, 16, {0x5A5A}), 90},
@@ -47,6 +51,7 @@ TEST(PngImage, EveryKindBecomesGreyOverWhitePaper)
         {"palette", Palette({255, 255, 255, 0, 0, 0}, {}, 1), 0},
         {"palette, entry transparent", Palette({255, 255, 255, 0, 0, 0}, {255, 0}, 4), 255},
         {"interlaced", interlaced, 90},
+        {"interlaced, half transparent black", interlacedAlpha, 127},
     };
     ScopedTempDir dir;
     for (const KindCase &c : cases) {

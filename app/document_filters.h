@@ -1,0 +1,20 @@
+#pragma once
+
+#include <pappl/pappl.h>
+
+// How PAPPL turns each kind of document into a printer's bytes. PNG and
+// JPEG pictures are read and laid out by dotweave; PWG and Apple raster go
+// straight to the raster callbacks (PAPPL reads them as they arrive).
+// Registered for each printer language's raw type, which every driver
+// names as its format: PAPPL looks for a filter to the driver's format
+// first, before its own ones to raster.
+void AddDocumentFilters(pappl_system_t *system);
+
+// Whether a spooled document of this type reaches dotweave on a printer
+// whose driver names driverFormat: a picture, or the printer's raw type
+// (refused with a reason of its own).
+bool HasDocumentFilter(const char *format, const char *driverFormat);
+
+// PAPPL's callback for a document of the printer's raw type: refused with a
+// message, as raw printer commands are not passed on.
+bool RefuseRawDocument(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device);
