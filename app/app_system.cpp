@@ -118,13 +118,17 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void *)
         papplSystemAddListeners(system, "localhost");
     }
 
+    SetJobFileFolder(OptionValue(numOptions, options, "jobfile-directory"));
+
     g_drivers = PapplDrivers();
     papplSystemSetPrinterDrivers(system, static_cast<int>(g_drivers.size()), g_drivers.data(), MatchDriver,
                                  SetUpPrinter, DescribeDriver, nullptr);
     papplSystemSetFooterHTML(system, "dotweave printer application");
 
     g_stateFile = OptionValue(numOptions, options, "state-file", DefaultStateFile().c_str());
+    SetLoadingSavedPrinters(true);
     papplSystemLoadState(system, g_stateFile.c_str());
+    SetLoadingSavedPrinters(false);
     papplSystemSetSaveCallback(system, SaveState, nullptr);
     return system;
 }

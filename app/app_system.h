@@ -6,6 +6,7 @@
 //   server-port, listen-hostname (default localhost; "*" serves every
 //   network interface and then asks for a login for administration),
 //   auth-service (PAM service, default "login"), admin-group,
-//   log-file, log-level, max-log-size (bytes; 0: no limit),
+//   jobfile-directory (the folder job-file devices may write into; none
+//   by default), log-file, log-level, max-log-size (bytes; 0: no limit),
 //   spool-directory, state-file.
 pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void *data);

@@ -153,7 +153,8 @@ void AppServer::Start()
     std::vector<std::string> args = {program, "server", "-o", "server-port=" + std::to_string(port),
                                      "-o", "log-file=" + dir.File("server.log"), "-o", "log-level=debug",
                                      "-o", "spool-directory=" + dir.File("spool"),
-                                     "-o", "state-file=" + dir.File("state")};
+                                     "-o", "state-file=" + dir.File("state"),
+                                     "-o", "jobfile-directory=" + dir.path()};
     for (const std::string &option : extra) {
         args.push_back("-o");
         args.push_back(option);

@@ -10,6 +10,7 @@
 
 // A private dotweave-app server on a free loopback port, with its own home,
 // spool, state file and control socket; stopped and removed on destruction.
+// Its job-file devices may write anywhere below its folder.
 class AppServer {
 public:
     // extraOptions: further "-o name=value" settings for the server.
