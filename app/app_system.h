@@ -4,8 +4,8 @@
 
 // Creates the server from the "server" sub-command's -o options:
 //   server-port, listen-hostname (default localhost; "*" serves every
-//   network interface and then asks for a login for administration),
-//   auth-service (PAM service, default "login"), admin-group,
+//   network interface, with TLS), auth-service (PAM service that checks
+//   administrators' passwords, default "login"), admin-group,
 //   jobfile-directory (the folder job-file devices may write into; none
 //   by default), log-file, log-level, max-log-size (bytes; 0: no limit),
 //   spool-directory, state-file.

@@ -6,6 +6,7 @@
 #include "app/media_types.h"
 #include "app/page_overrides.h"
 #include "app/preview_web_page.h"
+#include "app/printer_home_guard.h"
 #include "app/raster_callbacks.h"
 #include "app/serial_device.h"
 #include "app/vendor_options.h"
@@ -250,4 +251,5 @@ void SetUpPrinter(pappl_printer_t *printer, void *)
     supply.type = PAPPL_SUPPLY_TYPE_OTHER;
     papplPrinterSetSupplies(printer, 1, &supply);
     AddPreviewPage(printer);
+    GuardPrinterHomePage(printer);
 }

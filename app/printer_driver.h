@@ -23,5 +23,6 @@ void SetLoadingSavedPrinters(bool loading);
 // Picks a driver for a printer found on USB from its IEEE-1284 device ID.
 const char *MatchDriver(const char *deviceInfo, const char *deviceUri, const char *deviceId, void *context);
 
-// Sets up a newly created printer: its supplies and preview page.
+// Sets up a newly created printer: its supplies, preview page and the login
+// in front of its web page's buttons.
 void SetUpPrinter(pappl_printer_t *printer, void *context);

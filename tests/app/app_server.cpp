@@ -204,6 +204,11 @@ bool AppServer::Running() const
     return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
 }
 
+std::string AppServer::ControlSocket() const
+{
+    return "/run/" + std::filesystem::path(program).filename().string() + ".sock";
+}
+
 std::string AppServer::PrinterUri(const std::string &printer) const
 {
     return "ipp://localhost:" + std::to_string(port) + "/ipp/print/" + printer;

@@ -20,6 +20,8 @@ public:
     AppServer &operator=(const AppServer &) = delete;
 
     int Port() const { return port; }
+    // The control socket of a server run by root.
+    std::string ControlSocket() const;
     std::string PrinterUri(const std::string &printer) const;
     const ScopedTempDir &Dir() const { return dir; }
     std::string Log() const;
