@@ -118,6 +118,15 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void *)
         papplSystemSetHostName(system, "localhost");
         papplSystemAddListeners(system, "localhost");
     }
+    // A service that is not root cannot listen where the command line looks
+    // for root's server; it listens here too, and a link leads there.
+    if (const std::string socket = OptionValue(numOptions, options, "control-socket"); !socket.empty()) {
+        if (socket[0] != '/' || !papplSystemAddListeners(system, socket.c_str())) {
+            std::fprintf(stderr, "dotweave-app: cannot listen on control-socket '%s'.\n", socket.c_str());
+            papplSystemDelete(system);
+            return nullptr;
+        }
+    }
     SetJobFileFolder(OptionValue(numOptions, options, "jobfile-directory"));
 
     g_drivers = PapplDrivers();

@@ -7,6 +7,7 @@
 //   network interface, with TLS), auth-service (PAM service that checks
 //   administrators' passwords, default "login"), admin-group,
 //   jobfile-directory (the folder job-file devices may write into; none
-//   by default), log-file, log-level, max-log-size (bytes; 0: no limit),
-//   spool-directory, state-file.
+//   by default), control-socket (a further control socket, for a service
+//   that is not root), log-file, log-level, max-log-size (bytes; 0: no
+//   limit), spool-directory, state-file.
 pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void *data);
