@@ -4,6 +4,7 @@
 #include <pwd.h>
 #include <security/pam_appl.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cstdlib>
@@ -39,10 +40,12 @@ int Converse(int count, const pam_message **messages, pam_response **responses, 
 
 constexpr gid_t kNoGroup = static_cast<gid_t>(-1);
 
-// Root, or a member of the group (as its primary group or in the group list).
+// Whether the user administers this server: root, the user the server runs
+// as (who could change its files and process anyway: a server started by
+// hand is its own user's), or a member of the group.
 bool IsMember(const passwd &user, gid_t groupId)
 {
-    if (user.pw_uid == 0)
+    if (user.pw_uid == 0 || user.pw_uid == geteuid())
         return true;
     if (groupId == kNoGroup)
         return false;
@@ -206,7 +209,7 @@ http_status_t AdminLogin::AuthorizePeer(pappl_client_t *client, const char *grou
     const std::string name = known ? entry.pw_name : std::to_string(peer.uid);
     papplClientSetUsername(client, name.c_str());
     const std::optional<gid_t> required = RequiredGroup(client, group, groupId);
-    if (!required || peer.uid == 0 || (known && IsMember(entry, *required)))
+    if (!required || (known ? IsMember(entry, *required) : peer.uid == 0 || peer.uid == geteuid()))
         return HTTP_STATUS_CONTINUE;
     papplLogClient(client, PAPPL_LOGLEVEL_WARN, "User '%s' is not an administrator.", name.c_str());
     return HTTP_STATUS_FORBIDDEN;

@@ -7,10 +7,11 @@
 // Who may do what, for every client. Printing, reading status and handling
 // one's own jobs are open to everyone; administration (adding, changing and
 // deleting printers, their defaults and media, pausing and resuming, other
-// users' jobs) needs root or a member of the administrators' group. Over TCP
-// an administrator logs in with a password checked through PAM (Basic
-// authentication); on the control socket the peer's credentials say who it
-// is, so `sudo dotweave-app ...` needs no password.
+// users' jobs) needs root, the user the server runs as, or a member of the
+// administrators' group. Over TCP an administrator logs in with a password
+// checked through PAM (Basic authentication); on the control socket the
+// peer's credentials say who it is, so `sudo dotweave-app ...` needs no
+// password.
 class AdminLogin {
 public:
     explicit AdminLogin(std::string pamService) : service(std::move(pamService)) {}

@@ -1,6 +1,8 @@
 #include "app_server.h"
 
 #include <arpa/inet.h>
+#include <grp.h>
+#include <pwd.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -39,11 +41,18 @@ int FreePort()
     return ntohs(address.sin_port);
 }
 
-pid_t Spawn(const std::vector<std::string> &args, const std::string &home, const std::string &outputPath)
+pid_t Spawn(const std::vector<std::string> &args, const std::string &home, const std::string &outputPath,
+            const std::string &user)
 {
     const pid_t child = fork();
     if (child != 0)
         return child;
+    if (!user.empty()) {
+        const passwd *entry = getpwnam(user.c_str());
+        if (entry == nullptr || initgroups(entry->pw_name, entry->pw_gid) != 0 || setgid(entry->pw_gid) != 0 ||
+            setuid(entry->pw_uid) != 0)
+            _exit(126);
+    }
     setenv("HOME", home.c_str(), 1);
     setenv("TMPDIR", home.c_str(), 1);
     // In a sanitizer build, the leak checker would fail PAPPL's own command
@@ -118,13 +127,19 @@ void AddJobAttribute(ipp_t *request, const char *name, const char *value)
 
 }  // namespace
 
-AppServer::AppServer(std::vector<std::string> extraOptions) : extra(std::move(extraOptions))
+AppServer::AppServer(std::vector<std::string> extraOptions, std::string runAs)
+    : extra(std::move(extraOptions)), user(std::move(runAs))
 {
     // The control socket is named after the program: a link of its own name
     // keeps servers of parallel tests apart.
     program = dir.File("dwapp-" + Uniquely());
     std::filesystem::create_symlink(DOTWEAVE_APP_PATH, program);
     std::filesystem::create_directory(dir.File("spool"));
+    if (const passwd *entry = user.empty() ? nullptr : getpwnam(user.c_str()); entry != nullptr) {
+        for (const std::string &folder : {dir.path(), dir.File("spool")})
+            if (chown(folder.c_str(), entry->pw_uid, entry->pw_gid) != 0)
+                throw std::runtime_error("cannot give " + folder + " to " + user);
+    }
     port = FreePort();
     Start();
 }
@@ -159,7 +174,7 @@ void AppServer::Start()
         args.push_back("-o");
         args.push_back(option);
     }
-    pid = Spawn(args, dir.path(), dir.File("server.out"));
+    pid = Spawn(args, dir.path(), dir.File("server.out"), user);
     // Ready once it answers IPP on its port.
     for (int i = 0; i < 200; ++i) {
         if (http_t *http = Connect(port); http != nullptr) {
@@ -239,7 +254,7 @@ int AppServer::Run(const std::vector<std::string> &args, std::string *output) co
     std::vector<std::string> full = {program};
     full.insert(full.end(), args.begin(), args.end());
     const std::string outputPath = dir.File("command-" + Uniquely() + ".out");
-    const int status = WaitExit(Spawn(full, dir.path(), outputPath));
+    const int status = WaitExit(Spawn(full, dir.path(), outputPath, user));
     if (output != nullptr)
         *output = ReadFileBytes(outputPath);
     std::filesystem::remove(outputPath);

@@ -13,8 +13,9 @@
 // Its job-file devices may write anywhere below its folder.
 class AppServer {
 public:
-    // extraOptions: further "-o name=value" settings for the server.
-    explicit AppServer(std::vector<std::string> extraOptions = {});
+    // extraOptions: further "-o name=value" settings for the server; user:
+    // the user the server and its sub-commands run as (empty: this one).
+    explicit AppServer(std::vector<std::string> extraOptions = {}, std::string user = "");
     ~AppServer();
     AppServer(const AppServer &) = delete;
     AppServer &operator=(const AppServer &) = delete;
@@ -56,6 +57,7 @@ private:
     ScopedTempDir dir;
     std::string program;
     std::vector<std::string> extra;
+    std::string user;
     int port = 0;
     pid_t pid = -1;
 };

@@ -443,6 +443,15 @@ TEST_F(Administration, WebPagesAskForAnAdministratorsLogin)
     EXPECT_EQ(WebStatus(server, "/shop/printing", "", administrator.name), HTTP_STATUS_OK);
 }
 
+// A server started by hand is its user's: that user administers it, as root
+// administers root's.
+TEST_F(Administration, TheUserWhoRunsAServerAdministersIt)
+{
+    AppServer own({}, user.name);
+    EXPECT_EQ(own.Run({"add", "-d", "mine", "-m", "tspl_203dpi", "-v", "jobfile:" + own.Dir().path()}), 0)
+        << own.Problems();
+}
+
 TEST(Security, ListensOnThisMachineOnlyByDefault)
 {
     AppServer server;
