@@ -205,7 +205,7 @@ printf '%s:%s\n%s:%s\n' "$admin" "$password" "$plain" "$password" | chpasswd || 
 if [ -d /run/systemd/system ]; then
     [ "$(systemctl is-enabled dotweave-app)" = enabled ] || fail "dotweave-app.service is not enabled"
     systemctl is-active --quiet dotweave-app || fail "dotweave-app.service is not running"
-    app_pid=$(systemctl show -p MainPID --value dotweave-app)
+    service_pid=$(systemctl show -p MainPID --value dotweave-app)
     cli=dotweave-app
     port=8631
 else
@@ -232,6 +232,7 @@ else
         exec setpriv --reuid=dotweave-app --regid=dotweave-app --init-groups --reset-env \
             env HOME="$state" TMPDIR="$work/tmp" "${command[@]}") > "$work/app.log" 2>&1 &
     app_pid=$!
+    service_pid=$app_pid
     # Its own name keeps the command line's socket apart from a server of
     # the machine's; a link leads there as the package's leads to
     # /run/dotweave-app.sock.
@@ -241,10 +242,11 @@ else
 fi
 for _ in $(seq 100); do
     (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
-    kill -0 "$app_pid" 2>/dev/null || { cat "$work/app.log" >&2; fail "the unit's server exited"; }
+    kill -0 "$service_pid" 2>/dev/null || { cat "$work/app.log" >&2; fail "the unit's server exited"; }
     sleep 0.1
 done
-[ "$(stat -c %U "/proc/$app_pid")" = dotweave-app ] || fail "the server runs as $(stat -c %U "/proc/$app_pid")"
+[ "$(stat -c %U "/proc/$service_pid")" = dotweave-app ] ||
+    fail "the server runs as $(stat -c %U "/proc/$service_pid")"
 
 "$cli" add -d label -m tspl_203dpi -v "jobfile:$jobfiles" || fail "root's command line does not add a printer"
 runuser -u "$admin" -- "$cli" modify -d label -o halftone-method-default=threshold ||
