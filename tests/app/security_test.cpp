@@ -60,7 +60,8 @@ public:
         made = std::system(("useradd -M -s /usr/sbin/nologin" + groups + " " + name).c_str()) == 0 &&
                std::system(("echo '" + name + ":" + kPassword + "' | chpasswd").c_str()) == 0;
     }
-    ~ThrowawayUser() { std::system(("userdel " + name + " 2>/dev/null").c_str()); }
+    // -f: a process of the user that has not quite ended yet does not keep it.
+    ~ThrowawayUser() { std::system(("userdel -f " + name + " 2>/dev/null").c_str()); }
     ThrowawayUser(const ThrowawayUser &) = delete;
     ThrowawayUser &operator=(const ThrowawayUser &) = delete;
 
