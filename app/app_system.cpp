@@ -87,8 +87,8 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void *)
     const std::string spool = OptionValue(numOptions, options, "spool-directory");
 
     pappl_soptions_t soptions = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG;
-    // TLS protects passwords on the network; on the loopback interface there
-    // is nothing to protect and no certificate to trust.
+    // TLS protects passwords on the network; on the loopback interface
+    // nobody else sees them and there is no certificate to trust.
     if (network)
         soptions |= PAPPL_SOPTIONS_WEB_REMOTE;
     else
@@ -109,17 +109,28 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void *)
     AddSerialScheme();
     AddJobFileScheme();
 
+    // Administration needs an administrator, on this machine too: over TCP
+    // a login checked through PAM, on the control socket the peer's
+    // credentials (socket_peer_check.cpp).
+    g_login = std::make_unique<AdminLogin>(OptionValue(numOptions, options, "auth-service", "login"));
+    papplSystemSetAuthCallback(system, "Basic", AdminLogin::Authorize, g_login.get());
+    papplSystemSetAdminGroup(system, OptionValue(numOptions, options, "admin-group", DefaultAdminGroup().c_str()).c_str());
     if (network) {
-        // On the network, administration needs a login; printing stays open.
-        // On this machine alone its own users are trusted, as PAPPL does.
-        g_login = std::make_unique<AdminLogin>(OptionValue(numOptions, options, "auth-service", "login"));
-        papplSystemSetAuthCallback(system, "Basic", AdminLogin::Authorize, g_login.get());
-        papplSystemSetAdminGroup(system, OptionValue(numOptions, options, "admin-group", DefaultAdminGroup().c_str()).c_str());
         papplSystemAddListeners(system, listen == "*" ? nullptr : listen.c_str());
     } else {
         papplSystemSetHostName(system, "localhost");
         papplSystemAddListeners(system, "localhost");
     }
+    // A service that is not root cannot listen where the command line looks
+    // for root's server; it listens here too, and a link leads there.
+    if (const std::string socket = OptionValue(numOptions, options, "control-socket"); !socket.empty()) {
+        if (socket[0] != '/' || !papplSystemAddListeners(system, socket.c_str())) {
+            std::fprintf(stderr, "dotweave-app: cannot listen on control-socket '%s'.\n", socket.c_str());
+            papplSystemDelete(system);
+            return nullptr;
+        }
+    }
+    SetJobFileFolder(OptionValue(numOptions, options, "jobfile-directory"));
 
     AddDocumentFilters(system);
     g_drivers = PapplDrivers();
@@ -128,7 +139,9 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void *)
     papplSystemSetFooterHTML(system, "dotweave printer application");
 
     g_stateFile = OptionValue(numOptions, options, "state-file", DefaultStateFile().c_str());
+    SetLoadingSavedPrinters(true);
     papplSystemLoadState(system, g_stateFile.c_str());
+    SetLoadingSavedPrinters(false);
     InterruptedJobs::Watch(system, g_stateFile + ".printing");
     papplSystemSetSaveCallback(system, SaveState, nullptr);
     return system;

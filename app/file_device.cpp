@@ -5,6 +5,8 @@
 #include <pappl/pappl.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -16,35 +18,44 @@ namespace {
 constexpr const char kPrefix[] = "jobfile:";
 constexpr int kMaxFiles = 1000000;
 
+// Set once while the server starts, before any device opens.
+std::string g_allowedFolder;
+
 struct JobFile {
     std::string folder;
+    int folderFd = -1;
     int fd = -1;
+    // Names inside the folder.
     std::string partName;
     std::string finalName;
 };
 
-std::string FileName(const std::string &folder, int number)
+std::string FileName(int number)
 {
     char name[32];
-    std::snprintf(name, sizeof(name), "/job-%05d.prn", number);
-    return folder + name;
+    std::snprintf(name, sizeof(name), "job-%05d.prn", number);
+    return name;
 }
 
 // Claims the first number whose file and part file are both free; O_EXCL on
-// the part file keeps two printers on one folder off the same number.
+// the part file keeps two printers on one folder off the same number. Files
+// are made in the folder that was checked and opened, whatever its path
+// names meanwhile.
 bool StartFile(pappl_device_t *device, JobFile &file)
 {
     for (int number = 1; number < kMaxFiles; ++number) {
-        const std::string finalName = FileName(file.folder, number);
+        const std::string finalName = FileName(number);
         struct stat existing{};
-        if (stat(finalName.c_str(), &existing) == 0)
+        if (fstatat(file.folderFd, finalName.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
             continue;
         const std::string partName = finalName + ".part";
-        const int fd = open(partName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        const int fd =
+            openat(file.folderFd, partName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;
-            papplDeviceError(device, "Unable to create '%s': %s", partName.c_str(), std::strerror(errno));
+            papplDeviceError(device, "Unable to create '%s/%s': %s", file.folder.c_str(), partName.c_str(),
+                             std::strerror(errno));
             return false;
         }
         file.fd = fd;
@@ -61,22 +72,64 @@ void EndFile(JobFile &file)
     if (file.fd < 0)
         return;
     close(file.fd);
-    rename(file.partName.c_str(), file.finalName.c_str());
+    renameat(file.folderFd, file.partName.c_str(), file.folderFd, file.finalName.c_str());
     file.fd = -1;
+}
+
+bool GoesUp(const std::string &path)
+{
+    for (size_t start = 0; start <= path.size();) {
+        size_t end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        if (path.compare(start, end - start, "..") == 0)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// Whether a resolved path is the job-file folder or below it.
+bool InAllowedFolder(const std::string &real)
+{
+    char allowed[PATH_MAX];
+    if (g_allowedFolder.empty() || realpath(g_allowedFolder.c_str(), allowed) == nullptr)
+        return false;
+    const std::string top = allowed;
+    return real == top || top == "/" || real.rfind(top + "/", 0) == 0;
 }
 
 bool OpenFile(pappl_device_t *device, const char *uri, const char *)
 {
     const std::optional<std::string> folder = ParseJobFileUri(uri);
-    struct stat info{};
-    if (!folder || stat(folder->c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        papplDeviceError(device, "'%s' does not name an existing folder.", uri);
+    if (!folder) {
+        papplDeviceError(device, "'%s' is not a job-file device address.", uri);
+        return false;
+    }
+    if (const std::string problem = JobFileFolderProblem(*folder); !problem.empty()) {
+        papplDeviceError(device, "%s", problem.c_str());
+        return false;
+    }
+    const int folderFd = open(folder->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0) {
+        papplDeviceError(device, "Unable to open '%s': %s", folder->c_str(), std::strerror(errno));
+        return false;
+    }
+    // The folder opened must be one checked: a link on its path may have
+    // changed since.
+    char opened[PATH_MAX];
+    const std::string self = "/proc/self/fd/" + std::to_string(folderFd);
+    const ssize_t length = readlink(self.c_str(), opened, sizeof(opened) - 1);
+    if (length <= 0 || !InAllowedFolder(std::string(opened, static_cast<size_t>(length)))) {
+        close(folderFd);
+        papplDeviceError(device, "%s is outside the job-file folder %s.", folder->c_str(), g_allowedFolder.c_str());
         return false;
     }
     // PAPPL's device data is a plain pointer: the device owns the record
     // until its close callback.
     auto *file = new JobFile;
     file->folder = *folder;
+    file->folderFd = folderFd;
     papplDeviceSetData(device, file);
     return true;
 }
@@ -87,6 +140,7 @@ void CloseFile(pappl_device_t *device)
     if (file == nullptr)
         return;
     EndFile(*file);
+    close(file->folderFd);
     delete file;
     papplDeviceSetData(device, nullptr);
 }
@@ -102,7 +156,8 @@ ssize_t WriteFile(pappl_device_t *device, const void *buffer, size_t bytes)
     if (file == nullptr || (file->fd < 0 && !StartFile(device, *file)))
         return -1;
     if (const int error = WriteWhole(file->fd, buffer, bytes); error != 0) {
-        papplDeviceError(device, "Unable to write '%s': %s", file->partName.c_str(), std::strerror(error));
+        papplDeviceError(device, "Unable to write '%s/%s': %s", file->folder.c_str(), file->partName.c_str(),
+                         std::strerror(error));
         return -1;
     }
     return static_cast<ssize_t>(bytes);
@@ -123,6 +178,28 @@ std::optional<std::string> ParseJobFileUri(const char *uri)
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
     return folder;
+}
+
+void SetJobFileFolder(const std::string &folder)
+{
+    g_allowedFolder = folder;
+}
+
+std::string JobFileFolderProblem(const std::string &folder)
+{
+    if (g_allowedFolder.empty())
+        return "No job-file folder is set: the server takes one with -o jobfile-directory=FOLDER.";
+    if (GoesUp(folder))
+        return folder + " goes up a folder (\"..\"): job files stay in the job-file folder " + g_allowedFolder + ".";
+    char real[PATH_MAX];
+    if (realpath(folder.c_str(), real) == nullptr)
+        return folder + ": " + std::strerror(errno) + ".";
+    struct stat info{};
+    if (stat(real, &info) != 0 || !S_ISDIR(info.st_mode))
+        return folder + " is not a folder.";
+    if (!InAllowedFolder(real))
+        return folder + " is outside the job-file folder " + g_allowedFolder + ".";
+    return {};
 }
 
 void AddJobFileScheme()

@@ -12,6 +12,14 @@
 // application without a printer, and for tests.
 std::optional<std::string> ParseJobFileUri(const char *uri);
 
+// The one folder, with the folders below it, that job files may be written
+// to, chosen by whoever starts the server; empty (the default): none.
+void SetJobFileFolder(const std::string &folder);
+
+// Why a job-file device may not write into the folder (outside the job-file
+// folder, through "..", not an existing folder); empty when it may.
+std::string JobFileFolderProblem(const std::string &folder);
+
 void AddJobFileScheme();
 
 // Ends the current file of a job-file device; the next byte written starts

@@ -9,7 +9,8 @@
 // its symbol table, each working around a fault of that version
 // (docs/pappl-notes.md): the job start guard (PAPPL's job functions), the
 // attribute search lock (libcups's attribute search), the raster page
-// header check (libcups's header reading) and the media collection guard.
+// header check (libcups's header reading), the media collection guard and
+// the check of the control socket's clients (PAPPL's authorization).
 // The executable exports them, so PAPPL's calls reach them instead of its
 // own. Built only against PAPPL 1.3.
 

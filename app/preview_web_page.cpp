@@ -149,10 +149,12 @@ void DisplayMessage(pappl_printer_t *printer, const char *message)
 
 void RemovePreviewPage(pappl_printer_t *printer)
 {
+    // PAPPL has removed the page with the printer's other pages already, and
+    // holds the system's lock meanwhile: removing it here again locked the
+    // lock twice and hung the server.
     {
         std::lock_guard<std::mutex> lock(g_messagesMutex);
         g_messages.erase(papplPrinterGetID(printer));
     }
-    papplSystemRemoveResource(papplPrinterGetSystem(printer), PreviewPath(printer).c_str());
     LastJobs::Instance().Forget(papplPrinterGetID(printer));
 }

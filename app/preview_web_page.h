@@ -8,4 +8,6 @@
 void AddPreviewPage(pappl_printer_t *printer);
 // Identify-Printer's "display" action: the page shows the message.
 void DisplayMessage(pappl_printer_t *printer, const char *message);
+// For a deleted printer: forgets its message and last job (PAPPL removes the
+// page itself).
 void RemovePreviewPage(pappl_printer_t *printer);

@@ -2,20 +2,48 @@
 
 #include "app/document_filters.h"
 #include "app/driver_table.h"
+#include "app/file_device.h"
 #include "app/job_settings.h"
 #include "app/media_types.h"
 #include "app/page_overrides.h"
 #include "app/preview_web_page.h"
+#include "app/printer_home_guard.h"
 #include "app/raster_callbacks.h"
 #include "app/raw_formats.h"
+#include "app/serial_device.h"
 #include "app/vendor_options.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 
 namespace {
 
+bool g_loadingSavedPrinters = false;
+
+// Why the device address does not reach a printer; empty when it may.
+std::string DeviceProblem(const char *uri)
+{
+    const std::string address = uri != nullptr ? uri : "";
+    if (address.rfind("serial:", 0) == 0) {
+        const std::optional<SerialAddress> serial = ParseSerialUri(uri);
+        if (!serial)
+            return "Serial addresses are serial:/dev/NAME or serial:/dev/NAME?baud=RATE.";
+        // A serial line that is unplugged or not yet bound (RFCOMM) is no
+        // device file yet: it is checked when it opens.
+        struct stat info{};
+        if (stat(serial->path.c_str(), &info) != 0 && errno == ENOENT)
+            return {};
+        return SerialLineProblem(serial->path);
+    }
+    if (address.rfind("jobfile:", 0) == 0) {
+        const std::optional<std::string> folder = ParseJobFileUri(uri);
+        return folder ? JobFileFolderProblem(*folder) : "Job-file addresses are jobfile:/FOLDER.";
+    }
+    return {};
+}
 
 pappl_media_col_t DefaultMediaCol(const DriverRow &row)
 {
@@ -101,12 +129,27 @@ std::vector<pappl_pr_driver_t> PapplDrivers()
     return drivers;
 }
 
-bool DescribeDriver(pappl_system_t *, const char *driverName, const char *, const char *,
+void SetLoadingSavedPrinters(bool loading)
+{
+    g_loadingSavedPrinters = loading;
+}
+
+bool DescribeDriver(pappl_system_t *system, const char *driverName, const char *deviceUri, const char *,
                     pappl_pr_driver_data_t *data, ipp_t **attributes, void *)
 {
     const DriverRow *row = FindAppDriver(driverName);
     if (row == nullptr || data == nullptr || attributes == nullptr)
         return false;
+    // PAPPL asks the driver before it makes a printer, whether by IPP, the
+    // web page or the command line; it checks no more than the scheme.
+    if (const std::string problem = DeviceProblem(deviceUri); !problem.empty()) {
+        if (!g_loadingSavedPrinters) {
+            papplLog(system, PAPPL_LOGLEVEL_ERROR, "Refused device '%s': %s", deviceUri, problem.c_str());
+            return false;
+        }
+        papplLog(system, PAPPL_LOGLEVEL_WARN, "Saved printer on device '%s' will not print: %s", deviceUri,
+                 problem.c_str());
+    }
 
     data->rstartjob_cb = StartRasterJob;
     data->rstartpage_cb = StartRasterPage;
@@ -213,4 +256,5 @@ void SetUpPrinter(pappl_printer_t *printer, void *)
     supply.type = PAPPL_SUPPLY_TYPE_OTHER;
     papplPrinterSetSupplies(printer, 1, &supply);
     AddPreviewPage(printer);
+    GuardPrinterHomePage(printer);
 }

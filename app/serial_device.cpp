@@ -5,11 +5,14 @@
 #include <pappl/pappl.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <glob.h>
 #include <poll.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -31,6 +34,32 @@ struct SerialPort {
     int fd = -1;
 };
 
+// Device numbers of terminals that are not serial lines: /dev/tty,
+// /dev/console and /dev/ptmx (major 5), the virtual consoles (major 4 below
+// minor 64; the serial ports ttyS start there).
+bool IsConsole(unsigned major, unsigned minor)
+{
+    return major == 5 || (major == 4 && minor < 64);
+}
+
+// Whether the character device is a terminal, known without opening it
+// (opening some devices acts: a watchdog starts counting). The kernel lists
+// every terminal driver's devices under the tty class in sysfs, but for
+// pseudo-terminals, which have majors of their own.
+bool IsTerminal(unsigned major, unsigned minor)
+{
+    constexpr unsigned kFirstPtyMajor = 136, kLastPtyMajor = 143;
+    if (major >= kFirstPtyMajor && major <= kLastPtyMajor)
+        return true;
+    const std::string link = "/sys/dev/char/" + std::to_string(major) + ":" + std::to_string(minor) + "/subsystem";
+    char target[PATH_MAX];
+    const ssize_t length = readlink(link.c_str(), target, sizeof(target) - 1);
+    if (length <= 0)
+        return false;
+    const std::string subsystem(target, static_cast<size_t>(length));
+    return subsystem.size() >= 4 && subsystem.compare(subsystem.size() - 4, 4, "/tty") == 0;
+}
+
 bool OpenPort(pappl_device_t *device, const char *uri, const char *)
 {
     const std::optional<SerialAddress> address = ParseSerialUri(uri);
@@ -42,9 +71,21 @@ bool OpenPort(pappl_device_t *device, const char *uri, const char *)
     for (const BaudRow &row : kBauds)
         if (row.baud == address->baud)
             speed = row.speed;
+    dev_t checked = 0;
+    if (const std::string problem = SerialLineProblem(address->path, &checked); !problem.empty()) {
+        papplDeviceError(device, "%s", problem.c_str());
+        return false;
+    }
     const int fd = open(address->path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         papplDeviceError(device, "Unable to open '%s': %s", address->path.c_str(), std::strerror(errno));
+        return false;
+    }
+    // What was opened must be what was checked: a link may have changed.
+    struct stat opened{};
+    if (fstat(fd, &opened) != 0 || !S_ISCHR(opened.st_mode) || opened.st_rdev != checked || !isatty(fd)) {
+        close(fd);
+        papplDeviceError(device, "%s is not a serial line.", address->path.c_str());
         return false;
     }
     // Raw bytes, eight bits, no parity, no flow control: printer commands are
@@ -143,6 +184,26 @@ std::optional<SerialAddress> ParseSerialUri(const char *uri)
         return std::nullopt;
     address.path = rest;
     return address;
+}
+
+std::string SerialLineProblem(const std::string &path, dev_t *device)
+{
+    struct stat info{};
+    if (stat(path.c_str(), &info) != 0)
+        return path + ": " + std::strerror(errno) + ".";
+    if (S_ISBLK(info.st_mode))
+        return path + " is a block device (a disk), not a serial line.";
+    if (!S_ISCHR(info.st_mode))
+        return path + " is not a device, not a serial line.";
+    const unsigned major = ::major(info.st_rdev);
+    const unsigned minor = ::minor(info.st_rdev);
+    if (IsConsole(major, minor))
+        return path + " is a console, not a serial line.";
+    if (!IsTerminal(major, minor))
+        return path + " is not a terminal device, not a serial line.";
+    if (device != nullptr)
+        *device = info.st_rdev;
+    return {};
 }
 
 void AddSerialScheme()

@@ -31,7 +31,7 @@ ln -s "$app" "$work/dotweave-app-demo"
 export HOME=$work TMPDIR=$work
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 "$work/dotweave-app-demo" server -o server-port="$port" -o log-file="$work/server.log" \
-    -o spool-directory="$work" -o state-file="$work/state" &
+    -o spool-directory="$work" -o state-file="$work/state" -o jobfile-directory="$out" &
 server=$!
 trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; rm -rf "$work"' EXIT
 # Wait for the port, not with a sub-command: one that finds no server starts

@@ -1,6 +1,8 @@
 #include "app_server.h"
 
 #include <arpa/inet.h>
+#include <grp.h>
+#include <pwd.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -40,11 +42,17 @@ int FreePort()
 }
 
 pid_t Spawn(const std::vector<std::string> &args, const std::string &home, const std::string &outputPath,
-            const std::vector<std::string> &environment = {})
+            const std::string &user, const std::vector<std::string> &environment = {})
 {
     const pid_t child = fork();
     if (child != 0)
         return child;
+    if (!user.empty()) {
+        const passwd *entry = getpwnam(user.c_str());
+        if (entry == nullptr || initgroups(entry->pw_name, entry->pw_gid) != 0 || setgid(entry->pw_gid) != 0 ||
+            setuid(entry->pw_uid) != 0)
+            _exit(126);
+    }
     for (const std::string &setting : environment)
         putenv(const_cast<char *>(setting.c_str()));
     setenv("HOME", home.c_str(), 1);
@@ -121,14 +129,19 @@ void AddJobAttribute(ipp_t *request, const char *name, const char *value)
 
 }  // namespace
 
-AppServer::AppServer(std::vector<std::string> extraOptions, std::vector<std::string> environment)
-    : extra(std::move(extraOptions)), environment(std::move(environment))
+AppServer::AppServer(std::vector<std::string> extraOptions, std::vector<std::string> environment, std::string runAs)
+    : extra(std::move(extraOptions)), environment(std::move(environment)), user(std::move(runAs))
 {
     // The control socket is named after the program: a link of its own name
     // keeps servers of parallel tests apart.
     program = dir.File("dwapp-" + Uniquely());
     std::filesystem::create_symlink(DOTWEAVE_APP_PATH, program);
     std::filesystem::create_directory(dir.File("spool"));
+    if (const passwd *entry = user.empty() ? nullptr : getpwnam(user.c_str()); entry != nullptr) {
+        for (const std::string &folder : {dir.path(), dir.File("spool")})
+            if (chown(folder.c_str(), entry->pw_uid, entry->pw_gid) != 0)
+                throw std::runtime_error("cannot give " + folder + " to " + user);
+    }
     port = FreePort();
     Start();
 }
@@ -157,12 +170,13 @@ void AppServer::Start()
     std::vector<std::string> args = {program, "server", "-o", "server-port=" + std::to_string(port),
                                      "-o", "log-file=" + dir.File("server.log"), "-o", "log-level=debug",
                                      "-o", "spool-directory=" + dir.File("spool"),
-                                     "-o", "state-file=" + dir.File("state")};
+                                     "-o", "state-file=" + dir.File("state"),
+                                     "-o", "jobfile-directory=" + dir.path()};
     for (const std::string &option : extra) {
         args.push_back("-o");
         args.push_back(option);
     }
-    pid = Spawn(args, dir.path(), dir.File("server.out"), environment);
+    pid = Spawn(args, dir.path(), dir.File("server.out"), user, environment);
     // Ready once it answers IPP on its port.
     for (int i = 0; i < 200; ++i) {
         if (http_t *http = Connect(port); http != nullptr) {
@@ -216,6 +230,11 @@ bool AppServer::Running() const
     return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
 }
 
+std::string AppServer::ControlSocket() const
+{
+    return "/run/" + std::filesystem::path(program).filename().string() + ".sock";
+}
+
 std::string AppServer::PrinterUri(const std::string &printer) const
 {
     return "ipp://localhost:" + std::to_string(port) + "/ipp/print/" + printer;
@@ -246,7 +265,7 @@ int AppServer::Run(const std::vector<std::string> &args, std::string *output) co
     std::vector<std::string> full = {program};
     full.insert(full.end(), args.begin(), args.end());
     const std::string outputPath = dir.File("command-" + Uniquely() + ".out");
-    const int status = WaitExit(Spawn(full, dir.path(), outputPath));
+    const int status = WaitExit(Spawn(full, dir.path(), outputPath, user));
     if (output != nullptr)
         *output = ReadFileBytes(outputPath);
     std::filesystem::remove(outputPath);

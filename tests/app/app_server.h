@@ -10,16 +10,21 @@
 
 // A private dotweave-app server on a free loopback port, with its own home,
 // spool, state file and control socket; stopped and removed on destruction.
+// Its job-file devices may write anywhere below its folder.
 class AppServer {
 public:
     // extraOptions: further "-o name=value" settings for the server;
-    // environment: "NAME=value" settings for the server process alone.
-    explicit AppServer(std::vector<std::string> extraOptions = {}, std::vector<std::string> environment = {});
+    // environment: "NAME=value" settings for the server process alone; user:
+    // the user the server and its sub-commands run as (empty: this one).
+    explicit AppServer(std::vector<std::string> extraOptions = {}, std::vector<std::string> environment = {},
+                       std::string user = "");
     ~AppServer();
     AppServer(const AppServer &) = delete;
     AppServer &operator=(const AppServer &) = delete;
 
     int Port() const { return port; }
+    // The control socket of a server run by root.
+    std::string ControlSocket() const;
     std::string PrinterUri(const std::string &printer) const;
     const ScopedTempDir &Dir() const { return dir; }
     std::string Log() const;
@@ -62,6 +67,7 @@ private:
     std::string program;
     std::vector<std::string> extra;
     std::vector<std::string> environment;
+    std::string user;
     int port = 0;
     pid_t pid = -1;
 };

@@ -18,6 +18,7 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <string>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -30,6 +31,8 @@ using namespace std::chrono_literals;
 // thread of this program for the whole suite.
 class InProcessServer : public ::testing::Test {
 protected:
+    // A failure here must fail every test of the suite: gtest would only
+    // skip them. SetUp reports what went wrong.
     static void SetUpTestSuite()
     {
         dir = new ScopedTempDir;
@@ -38,21 +41,28 @@ protected:
         system = papplSystemCreate(PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_NO_TLS, "hooks", 0, nullptr,
                                    dir->File("spool").c_str(), dir->File("log").c_str(), PAPPL_LOGLEVEL_DEBUG,
                                    nullptr, false);
-        ASSERT_NE(system, nullptr);
-        ASSERT_TRUE(papplSystemAddListeners(system, dir->File("socket").c_str()));
+        if (system == nullptr || !papplSystemAddListeners(system, dir->File("socket").c_str())) {
+            problem = "no PAPPL system";
+            return;
+        }
         papplDeviceIsSupported("socket://localhost");
         AddJobFileScheme();
+        SetJobFileFolder(dir->path());
         AddDocumentFilters(system);
         drivers = PapplDrivers();
         papplSystemSetPrinterDrivers(system, static_cast<int>(drivers.size()), drivers.data(), MatchDriver,
                                      SetUpPrinter, DescribeDriver, nullptr);
         printer = papplPrinterCreate(system, 0, "hooks", "tspl_203dpi", nullptr,
                                      ("jobfile:" + dir->File("out")).c_str());
-        ASSERT_NE(printer, nullptr);
+        if (printer == nullptr) {
+            problem = "no printer: see " + dir->File("log");
+            return;
+        }
         running = std::thread([] { papplSystemRun(system); });
         for (int i = 0; i < 200 && !papplSystemIsRunning(system); ++i)
             std::this_thread::sleep_for(10ms);
-        ASSERT_TRUE(papplSystemIsRunning(system));
+        if (!papplSystemIsRunning(system))
+            problem = "the PAPPL system does not run";
     }
 
     static void TearDownTestSuite()
@@ -72,7 +82,7 @@ protected:
         delete dir;
     }
 
-    void SetUp() override { ASSERT_TRUE(system != nullptr && printer != nullptr && papplSystemIsRunning(system)); }
+    void SetUp() override { ASSERT_TRUE(problem.empty()) << problem; }
 
     static pappl_job_t *Submit()
     {
@@ -92,6 +102,7 @@ protected:
     static inline pappl_printer_t *printer = nullptr;
     static inline std::vector<pappl_pr_driver_t> drivers;
     static inline std::thread running;
+    static inline std::string problem;
 };
 
 TEST_F(InProcessServer, PapplStartsEveryJobThroughTheJobStartGuard)

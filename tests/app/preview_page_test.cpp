@@ -151,7 +151,6 @@ TEST(PreviewPage, NamesShowAsTextOnEveryPage)
     const Page pages[] = {
         {"http://localhost:" + std::to_string(server.Port()) + "/", {"&lt;b&gt;label&lt;/b&gt;"}},
         {web + "/", {"&lt;b&gt;label&lt;/b&gt;", "&lt;i&gt;job&lt;/i&gt;"}},
-        {web + "/jobs", {"&lt;i&gt;job&lt;/i&gt;"}},
         {web + "/preview", {"&lt;b&gt;label&lt;/b&gt;", "&lt;u&gt;hello&lt;/u&gt;", "1 page(s)"}},
     };
     for (const Page &page : pages) {

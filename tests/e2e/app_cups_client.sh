@@ -43,7 +43,8 @@ mkdir -p "$dir/app/out"
 ln -s "$app" "$dir/app/dotweave-app-e2e-$$"
 app_port=$(free_port)
 HOME=$dir/app TMPDIR=$dir/app "$dir/app/dotweave-app-e2e-$$" server -o server-port="$app_port" \
-    -o log-file="$dir/app/server.log" -o spool-directory="$dir/app" -o state-file="$dir/app/state" &
+    -o log-file="$dir/app/server.log" -o spool-directory="$dir/app" -o state-file="$dir/app/state" \
+    -o jobfile-directory="$dir/app/out" &
 app_pid=$!
 for _ in $(seq 100); do
     (exec 3<>"/dev/tcp/127.0.0.1/$app_port") 2>/dev/null && break

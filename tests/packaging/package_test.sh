@@ -50,8 +50,11 @@ cleanup() {
         kill -TERM "$app_pid" 2>/dev/null || true
         wait "$app_pid" 2>/dev/null || true
     fi
-    # The server leaves its control socket behind.
-    rm -f "/run/dotweave-app-pkg-$$.sock"
+    # The server leaves its control socket behind; systemd would remove the
+    # service's runtime folder.
+    rm -rf "/run/dotweave-app-pkg-$$.sock" /run/dotweave-app
+    userdel "dwpkg$$a" 2>/dev/null || true
+    userdel "dwpkg$$u" 2>/dev/null || true
     if $installed && [ -n "$(known_packages)" ]; then
         # shellcheck disable=SC2046
         dpkg --purge $(known_packages) > "$work/cleanup-purge.log" 2>&1 ||
@@ -172,15 +175,43 @@ grep -E "$DRIVER_REGEXP" "$work/models" | perl -pe "$GENNICKNAME_REGEXP" | grep 
 stop_cupsd
 
 # --- the service ------------------------------------------------------------
+# It runs as a user of its own in systemd's sandbox, and still prints; the
+# command line finds it, administrators may change it, nobody else may.
 [ -f "$unit" ] || fail "no $unit"
+need_tools systemd-analyze setpriv runuser useradd chpasswd python3
+service_user=$(sed -n 's/^User=//p' "$unit")
+[ "$service_user" = dotweave-app ] || fail "the unit runs as '$service_user', not as the service's user dotweave-app"
+getent passwd dotweave-app > /dev/null || fail "the package made no user dotweave-app"
+read -r -a groups <<<"$(sed -n 's/^SupplementaryGroups=//p' "$unit")"
+for group in "${groups[@]}"; do
+    id -nG dotweave-app | tr ' ' '\n' | grep -qx "$group" || fail "dotweave-app is not in group $group"
+done
+exposure=$(systemd-analyze security --offline=true "$unit" 2>&1 | sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\).*/\1/p')
+[ -n "$exposure" ] || fail "systemd-analyze gave no exposure level"
+awk -v e="$exposure" 'BEGIN { exit !(e <= 2.0) }' || fail "systemd-analyze rates the unit $exposure, more than 2.0"
+echo "ok: the unit runs as dotweave-app ($(id -nG dotweave-app | tr ' ' ,)), exposure $exposure"
+# The link is not made over the socket of a server someone runs by hand.
+if [ -L /run/dotweave-app.sock ] || [ ! -e /run/dotweave-app.sock ]; then
+    [ "$(readlink /run/dotweave-app.sock)" = /run/dotweave-app/dotweave-app.sock ] ||
+        fail "no link /run/dotweave-app.sock to the service's control socket"
+fi
+
+jobfiles=$state/jobfiles
+# A throwaway administrator with a password, and a user who is none.
+admin=dwpkg$$a plain=dwpkg$$u password=Thermal-Paper-42
+useradd -M -s /usr/sbin/nologin -G lpadmin "$admin" || fail "useradd $admin"
+useradd -M -s /usr/sbin/nologin "$plain" || fail "useradd $plain"
+printf '%s:%s\n%s:%s\n' "$admin" "$password" "$plain" "$password" | chpasswd || fail "chpasswd"
 if [ -d /run/systemd/system ]; then
     [ "$(systemctl is-enabled dotweave-app)" = enabled ] || fail "dotweave-app.service is not enabled"
     systemctl is-active --quiet dotweave-app || fail "dotweave-app.service is not running"
-    dotweave-app add -d label -m tspl_203dpi -v "jobfile:$work/out" || fail "the service does not add a printer"
-    for _ in $(seq 50); do grep -q label "$state/dotweave-app.state" 2>/dev/null && break; sleep 0.2; done
+    service_pid=$(systemctl show -p MainPID --value dotweave-app)
+    cli=dotweave-app
+    port=8631
 else
     # Without systemd the maintainer scripts only record the unit as
-    # enabled; the server is started here as the unit would start it.
+    # enabled; the server is started here as the unit would start it: as its
+    # user and groups, with the folders systemd would make for it.
     [ "$(readlink "$wants")" = "$unit" ] || fail "dotweave-app.service is not enabled ($wants)"
     read -r -a command <<<"$(sed -n 's/^ExecStart=//p' "$unit")"
     [ -x "${command[0]}" ] || fail "the unit starts ${command[0]}, which is not installed"
@@ -188,25 +219,81 @@ else
     for i in "${!command[@]}"; do
         case "${command[$i]}" in server-port=*) command[i]=server-port=$port ;; esac
     done
-    for folder in $(sed -n 's/^StateDirectory=//p' "$unit"); do
-        mkdir -p "/var/lib/$folder"
+    read -r -a folders <<<"$(sed -n 's/^StateDirectory=//p' "$unit")"
+    for folder in "${folders[@]}"; do
+        install -d -o dotweave-app -g dotweave-app -m "$(sed -n 's/^StateDirectoryMode=//p' "$unit")" "/var/lib/$folder"
     done
-    # Its own name keeps its control socket apart from a server of the
-    # machine's.
-    ln -s "${command[0]}" "$work/dotweave-app-pkg-$$"
-    "$work/dotweave-app-pkg-$$" "${command[@]:1}" > "$work/app.log" 2>&1 &
+    read -r -a folders <<<"$(sed -n 's/^RuntimeDirectory=//p' "$unit")"
+    for folder in "${folders[@]}"; do
+        install -d -o dotweave-app -g dotweave-app -m "$(sed -n 's/^RuntimeDirectoryMode=//p' "$unit")" "/run/$folder"
+    done
+    install -d -o dotweave-app -g dotweave-app -m 0700 "$work/tmp"
+    (umask "$(sed -n 's/^UMask=//p' "$unit")" &&
+        exec setpriv --reuid=dotweave-app --regid=dotweave-app --init-groups --reset-env \
+            env HOME="$state" TMPDIR="$work/tmp" "${command[@]}") > "$work/app.log" 2>&1 &
     app_pid=$!
-    for _ in $(seq 100); do
-        (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
-        kill -0 "$app_pid" 2>/dev/null || { cat "$work/app.log" >&2; fail "the unit's server exited"; }
-        sleep 0.1
-    done
-    "$work/dotweave-app-pkg-$$" add -d label -m tspl_203dpi -v "jobfile:$work/out" ||
-        fail "the unit's server does not add a printer"
-    "$work/dotweave-app-pkg-$$" shutdown || fail "the unit's server does not shut down"
+    service_pid=$app_pid
+    # Its own name keeps the command line's socket apart from a server of
+    # the machine's; a link leads there as the package's leads to
+    # /run/dotweave-app.sock.
+    cli=$work/dotweave-app-pkg-$$
+    ln -s "${command[0]}" "$cli"
+    ln -s /run/dotweave-app/dotweave-app.sock "/run/dotweave-app-pkg-$$.sock"
+fi
+for _ in $(seq 100); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+    kill -0 "$service_pid" 2>/dev/null || { cat "$work/app.log" >&2; fail "the unit's server exited"; }
+    sleep 0.1
+done
+[ "$(stat -c %U "/proc/$service_pid")" = dotweave-app ] ||
+    fail "the server runs as $(stat -c %U "/proc/$service_pid")"
+
+"$cli" add -d label -m tspl_203dpi -v "jobfile:$jobfiles" || fail "root's command line does not add a printer"
+runuser -u "$admin" -- "$cli" modify -d label -o halftone-method-default=threshold ||
+    fail "an administrator's command line does not change the printer"
+! runuser -u "$plain" -- "$cli" modify -d label -o halftone-method-default=stucki 2>/dev/null ||
+    fail "a user who is no administrator changed the printer"
+! "$cli" add -d outside -m tspl_203dpi -v "jobfile:$work" 2>/dev/null ||
+    fail "the service made a printer writing outside $jobfiles"
+# PAM checks an administrator's password though the server is not root.
+web() {
+    python3 - "$@" <<'PYTHON'
+import base64, sys, urllib.error, urllib.request
+url, login = sys.argv[1], sys.argv[2]
+request = urllib.request.Request(url)
+if login:
+    request.add_header("Authorization", "Basic " + base64.b64encode(login.encode()).decode())
+try:
+    print(urllib.request.urlopen(request, timeout=30).status)
+except urllib.error.HTTPError as error:
+    print(error.code)
+PYTHON
+}
+[ "$(web "http://127.0.0.1:$port/label/printing" "")" = 401 ] || fail "the printer's settings page is open to all"
+[ "$(web "http://127.0.0.1:$port/label/printing" "$admin:$password")" = 200 ] ||
+    fail "the service does not take an administrator's password"
+[ "$(web "http://127.0.0.1:$port/label/printing" "$plain:$password")" = 403 ] ||
+    fail "the service takes a password of a user who is no administrator"
+install -m 0644 "$root/samples/photo.png" "$work/photo.png"
+runuser -u "$plain" -- "$cli" submit -d label "$work/photo.png" > /dev/null ||
+    fail "a user cannot print through the service"
+for _ in $(seq 300); do [ -f "$jobfiles/job-00001.prn" ] && break; sleep 0.1; done
+report=$(dotweave-preview -o "$work/app-preview" "$jobfiles/job-00001.prn") ||
+    fail "the service's job does not decode: $report"
+head -n 1 <<<"$report" | grep -q '^tspl stream, [0-9]* bytes, 1 page' ||
+    fail "expected a TSPL stream of 1 page from the service: $(head -n 1 <<<"$report")"
+echo "ok: the service printed as dotweave-app: $(head -n 1 <<<"$report")"
+
+if [ -d /run/systemd/system ]; then
+    for _ in $(seq 50); do grep -q label "$state/dotweave-app.state" 2>/dev/null && break; sleep 0.2; done
+else
+    "$cli" shutdown || fail "the unit's server does not shut down"
     wait "$app_pid" || true
     app_pid=""
+    rm -rf /run/dotweave-app "/run/dotweave-app-pkg-$$.sock"
 fi
+userdel "$admin"
+userdel "$plain"
 grep -q label "$state/dotweave-app.state" || fail "the server kept no state in $state"
 echo "ok: the service is enabled and keeps its printers in $state"
 
