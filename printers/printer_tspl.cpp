@@ -82,11 +82,11 @@ void CPrinterTSPL::cmdSetTear(bool on)
     AddSwitch("SET TEAR ", on);
 }
 
-void CPrinterTSPL::cmdSetCutter(int mode, int count)
+void CPrinterTSPL::AddCutter(const char *command, const char *off, int mode, int count)
 {
-    pageBuffer.AddStringA("SET CUTTER ");
+    pageBuffer.AddStringA(command);
     if (mode == 0)
-        pageBuffer.AddStringA("FALSE");
+        pageBuffer.AddStringA(off);
     else if (mode == 1)
         pageBuffer.AddStringA("BATCH");
     else
@@ -94,16 +94,14 @@ void CPrinterTSPL::cmdSetCutter(int mode, int count)
     AddLineEnd();
 }
 
+void CPrinterTSPL::cmdSetCutter(int mode, int count)
+{
+    AddCutter("SET CUTTER ", "FALSE", mode, count);
+}
+
 void CPrinterTSPL::cmdSetPartialCutter(int mode, int count)
 {
-    pageBuffer.AddStringA("SET PARTIAL_CUTTER ");
-    if (mode == 0)
-        pageBuffer.AddStringA("OFF");
-    else if (mode == 1)
-        pageBuffer.AddStringA("BATCH");
-    else
-        pageBuffer.AddInt(count);
-    AddLineEnd();
+    AddCutter("SET PARTIAL_CUTTER ", "OFF", mode, count);
 }
 
 void CPrinterTSPL::cmdREFERENCE(int x, int y)
@@ -115,9 +113,9 @@ void CPrinterTSPL::cmdREFERENCE(int x, int y)
     AddLineEnd();
 }
 
-void CPrinterTSPL::cmdGAP(int m, int n, Unit unit)
+void CPrinterTSPL::AddSensing(const char *command, int m, int n, Unit unit)
 {
-    pageBuffer.AddStringA("GAP ");
+    pageBuffer.AddStringA(command);
     pageBuffer.AddInt(m);
     AddUnit(unit);
     pageBuffer.AddStringA(",");
@@ -126,15 +124,14 @@ void CPrinterTSPL::cmdGAP(int m, int n, Unit unit)
     AddLineEnd();
 }
 
+void CPrinterTSPL::cmdGAP(int m, int n, Unit unit)
+{
+    AddSensing("GAP ", m, n, unit);
+}
+
 void CPrinterTSPL::cmdBLINE(int m, int n, Unit unit)
 {
-    pageBuffer.AddStringA("BLINE ");
-    pageBuffer.AddInt(m);
-    AddUnit(unit);
-    pageBuffer.AddStringA(",");
-    pageBuffer.AddInt(n);
-    AddUnit(unit);
-    AddLineEnd();
+    AddSensing("BLINE ", m, n, unit);
 }
 
 void CPrinterTSPL::cmdOFFSET(int v, Unit unit)

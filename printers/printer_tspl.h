@@ -51,6 +51,10 @@ private:
     void AddUnit(Unit unit);
     void AddLineEnd();
     void AddSwitch(const char *command, bool on);
+    // "NAME m unit,n unit": the gap and black-mark commands.
+    void AddSensing(const char *command, int m, int n, Unit unit);
+    // "SET NAME off|BATCH|count": the two cutter commands.
+    void AddCutter(const char *command, const char *off, int mode, int count);
 
     Compressor compressFunction = &compress;
 };

@@ -50,6 +50,9 @@ enum EHalftone : int32_t {
 };
 
 // Printer settings, filled from the job's options once per job.
+//
+// iMirror, iNegative, iScale and iFeedBefore are set by no settings source
+// and read by nothing: they keep their place and defaults in the record only.
 struct tagREGSTRUCT {
     int32_t iSpeed = 14;           // -1: the printer's own setting
     int32_t iDensity = 8;          // -1: the printer's own setting
@@ -84,7 +87,7 @@ struct tagREGSTRUCTWITHALFTONE {
     bool ImageCompress = false;
 };
 
-// Watermark record; no option sets it and nothing reads it yet.
+// Watermark record; no option sets it and nothing reads it.
 struct tagWaterMarkConfig {
     bool bEnable = false;
     char szText[4096] = {};
