@@ -104,12 +104,12 @@ void CPrinterTSPL::cmdSetPartialCutter(int mode, int count)
     AddCutter("SET PARTIAL_CUTTER ", "OFF", mode, count);
 }
 
-void CPrinterTSPL::cmdREFERENCE(int x, int y)
+void CPrinterTSPL::cmdREFERENCE(int x, int y, Unit unit)
 {
     pageBuffer.AddStringA("REFERENCE ");
-    pageBuffer.AddInt(DotsFromMm(x, iDpi));
+    pageBuffer.AddInt(unit == Unit::Dot ? x : DotsFromMm(x, iDpi));
     pageBuffer.AddStringA(",");
-    pageBuffer.AddInt(DotsFromMm(y, iDpi));
+    pageBuffer.AddInt(unit == Unit::Dot ? y : DotsFromMm(y, iDpi));
     AddLineEnd();
 }
 
@@ -293,7 +293,8 @@ bool CPrinterTSPL::OnPaintBmp()
         break;
     }
 
-    cmdREFERENCE(regStruct.iReference[0], regStruct.iReference[1]);
+    cmdREFERENCE(regStruct.iReference[0], regStruct.iReference[1],
+                 regStruct.iReferenceUnit == kUnitDot ? Unit::Dot : Unit::Millimetre);
 
     switch (regStruct.iGap[0]) {
     case kMediaContinuous: cmdGAP(0, 0, Unit::Millimetre); break;

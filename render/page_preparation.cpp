@@ -118,7 +118,7 @@ bool CBaseRender::AdjustImage()
     else if (halftone.iGrayMethod == kAutomatic)
         image.AutoHalftone(static_cast<uint8_t>(halftone.iThreValue & 0xFF));
     else
-        image.Dither(halftone.iGrayMethod - 1);
+        image.Dither(LibraryDitherMethod(halftone.iGrayMethod));
 
     // Everything from here on reads the page as one-bit rows. A page the
     // conversion could not finish (no memory for the one-bit image) would

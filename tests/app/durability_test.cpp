@@ -1,7 +1,7 @@
 // Nothing is lost: printers and defaults survive a restart, a job waits for
 // a printer that is switched off, and a cancelled job leaves the printer at
 // a page boundary.
-#include "app/driver_table.h"
+#include "printers/driver_table.h"
 #include "app_server.h"
 #include "app_test_pages.h"
 #include "socket_printer.h"
@@ -59,7 +59,7 @@ private:
 TEST(Durability, PrintersAndDefaultsSurviveARestart)
 {
     AppServer server;
-    const DriverRow *row = FindAppDriver("tspl_203dpi");
+    const tagDriverInfo *row = FindDriver("tspl_203dpi");
     const std::string folder = server.AddFilePrinter("kept", row->name);
     std::string output;
     ASSERT_EQ(server.Run({"modify", "-d", "kept", "-o", "halftone-method-default=stucki", "-o",
@@ -89,7 +89,7 @@ TEST(Durability, PrintersAndDefaultsSurviveARestart)
 TEST(Durability, AJobWaitsForAPrinterThatIsOff)
 {
     AppServer server;
-    const DriverRow *row = FindAppDriver("escpos_203dpi");
+    const tagDriverInfo *row = FindDriver("escpos_203dpi");
     int port = 0;
     {
         // Only to reserve a port number the printer will later listen on.
@@ -119,7 +119,7 @@ TEST(Durability, AJobWaitsForAPrinterThatIsOff)
 TEST(Durability, ACancelledJobEndsOnAPageBoundary)
 {
     AppServer server;
-    const DriverRow *row = FindAppDriver("tspl_203dpi");
+    const tagDriverInfo *row = FindDriver("tspl_203dpi");
     // A serial port nobody reads yet: the first page fills the terminal's
     // buffer and the job waits on the device with most of its bytes unsent.
     PseudoTerminal port;
@@ -148,7 +148,7 @@ TEST(Durability, ACancelledJobEndsOnAPageBoundary)
 TEST(Durability, SerialPortsGetRawBytes)
 {
     AppServer server;
-    const DriverRow *row = FindAppDriver("peripage_203dpi");
+    const tagDriverInfo *row = FindDriver("peripage_203dpi");
     PseudoTerminal port;
     server.AddPrinter("pocket", row->name, "serial:" + port.Name() + "?baud=115200");
 
