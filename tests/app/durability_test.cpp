@@ -139,7 +139,7 @@ TEST(Durability, ACancelledJobEndsOnAPageBoundary)
     ASSERT_EQ(server.WaitForJob("slow", 1, 60), IPP_JSTATE_CANCELED);
     stream += port.ReadFor(std::chrono::milliseconds(500));
 
-    const StreamCheck check = CheckTsplStream(stream);
+    const StreamCheck check = CheckStreamOfModel(row->model->modelNumber, stream);
     EXPECT_TRUE(check.whole) << check.problem;
     EXPECT_GE(check.pages, 1);
     EXPECT_LT(check.pages, 4);
