@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string_view>
 
@@ -37,6 +38,16 @@ std::optional<Range> SupportedRange(const tagDriverInfo &driver, std::string_vie
         option != nullptr && option->kind == EOptionKind::Integer && Takes(model, option->id))
         return Range{option->min, option->max};
     return std::nullopt;
+}
+
+// PAPPL is C, where an enumeration field may hold any int; read as the
+// number it holds, it is checked like any other.
+int32_t NumberIn(const ipp_orient_t &field)
+{
+    static_assert(sizeof(field) == sizeof(int32_t));
+    int32_t value;
+    std::memcpy(&value, &field, sizeof(value));
+    return value;
 }
 
 // The one check of an integer from IPP. A print-speed of 0 asks for the
@@ -115,7 +126,7 @@ bool ReadJobRequest(const tagDriverInfo &driver, const pappl_pr_options_t &optio
     if (!AcceptMedia(driver, request, error) ||
         !Accept(driver, "media-top-offset", options.media.top_offset, request.topOffset, error) ||
         !Accept(driver, "media-left-offset", options.media.left_offset, request.leftOffset, error) ||
-        !Accept(driver, "orientation-requested", options.orientation_requested, orientation, error))
+        !Accept(driver, "orientation-requested", NumberIn(options.orientation_requested), orientation, error))
         return false;
     request.orientation = static_cast<ipp_orient_t>(orientation);
     if (model.darknessLevels > 0 &&

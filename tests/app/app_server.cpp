@@ -92,12 +92,10 @@ ipp_t *JobRequest(ipp_op_t op, const std::string &uri, int jobId)
     return request;
 }
 
-// Numbers as integers, true and false as booleans, {...} as collections,
-// anything else as a keyword: libcups guesses names for attributes it does
-// not know, and vendor attributes are keywords.
 // Adds name=value with the type its text shows: {a=b ...} a collection of
 // such members, true or false a boolean, a number an integer (an enum for
-// orientation-requested), N-M a range, anything else a keyword.
+// orientation-requested), N-M a range, anything else a keyword: libcups
+// guesses names for attributes it does not know, collection members too.
 void AddJobAttribute(ipp_t *request, const char *name, const char *value, ipp_tag_t group = IPP_TAG_JOB)
 {
     const std::string text = value;

@@ -12,6 +12,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -59,8 +60,9 @@ const Attribute kAttributes[] = {
      [](pappl_pr_options_t &o, int v) { o.darkness_configured = v; }},
     {"print-speed", [](const tagPrinterModel &m) { return m.maxSpeedIps > 0; },
      [](pappl_pr_options_t &o, int v) { o.print_speed = v; }},
+    // PAPPL, in C, may leave any int in its enumeration field.
     {"orientation-requested", Always,
-     [](pappl_pr_options_t &o, int v) { o.orientation_requested = static_cast<ipp_orient_t>(v); }},
+     [](pappl_pr_options_t &o, int v) { std::memcpy(&o.orientation_requested, &v, sizeof(v)); }},
     {"media-top-offset", Always, [](pappl_pr_options_t &o, int v) { o.media.top_offset = v; }},
     {"media-left-offset", Always, [](pappl_pr_options_t &o, int v) { o.media.left_offset = v; }},
     {"threshold-level", Taking(EJobOption::ThresholdLevel), nullptr},
