@@ -21,9 +21,9 @@ trap 'rm -rf "$work"' EXIT
 # Rasters of every kind the filter takes: grey labels (several pages), a
 # pocket-width page, a one-bit receipt with a blank tail, colour and one-bit A4.
 rasters=(label:3 narrow:2 receipt:1 a4grey:1 a4colour:1 a4mono:1)
-for spec in "${rasters[@]}"; do
-  kind=${spec%%:*}
-  "$old/bench/bench_workload" "$kind" "$work/$kind.ras" "${spec#*:}"
+for entry in "${rasters[@]}"; do
+  kind=${entry%%:*}
+  "$old/bench/bench_workload" "$kind" "$work/$kind.ras" "${entry#*:}"
 done
 
 # Option sets: the PPD defaults, then every option the filter reads, each
@@ -45,8 +45,8 @@ differ=0
 for ppd in "$old"/ppd/dotweave/*.ppd; do
   name=$(basename "$ppd")
   cmp -s "$ppd" "$new/ppd/dotweave/$name" || { echo "PPD differs: $name"; differ=$((differ + 1)); }
-  for spec in "${rasters[@]}"; do
-    kind=${spec%%:*}
+  for entry in "${rasters[@]}"; do
+    kind=${entry%%:*}
     for i in "${!options[@]}"; do
       cases=$((cases + 1))
       a=$(PPD="$ppd" "$old/dotweave" 1 user title 1 "${options[$i]}" "$work/$kind.ras" 2>/dev/null | sha256sum)
