@@ -3,7 +3,7 @@
 #include "app/jpeg_image.h"
 #include "app/picture_printer.h"
 #include "app/png_image.h"
-#include "app/raw_formats.h"
+#include "printers/driver_table.h"
 
 #include <cstring>
 
@@ -43,9 +43,9 @@ constexpr PictureFilter kPictureFilters[] = {
 
 void AddDocumentFilters(pappl_system_t *system)
 {
-    for (const char *raw : RawFormats())
+    for (const tagPrinterModel *model : AllModels())
         for (const PictureFilter &filter : kPictureFilters)
-            papplSystemAddMIMEFilter(system, filter.format, raw, filter.print, nullptr);
+            papplSystemAddMIMEFilter(system, filter.format, model->rawMimeType, filter.print, nullptr);
 }
 
 bool HasDocumentFilter(const char *format, const char *driverFormat)

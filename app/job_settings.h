@@ -1,45 +1,39 @@
 #pragma once
 
-#include "app/driver_table.h"
+#include "printers/driver_table.h"
+#include "render/settings.h"
 
 #include <pappl/pappl.h>
 
+#include <array>
+#include <cstdint>
 #include <string>
-#include <utility>
-#include <vector>
 
-// The engine's settings as PPD keyword and choice pairs ("Darkness", "12").
-using SettingPairs = std::vector<std::pair<std::string, std::string>>;
-
-// What a job asks for, in IPP terms.
+// What a job asks for, in IPP terms, every value already checked against
+// what the driver supports (app/job_request.cpp reads them).
 struct JobRequest {
     std::string mediaType;
-    pappl_media_tracking_t mediaTracking = 0;
-    int topOffset = 0;   // hundredths of mm
+    pappl_media_tracking_t mediaTracking = 0;  // 0: not said
+    int topOffset = 0;             // hundredths of mm
     int leftOffset = 0;
     int printDarkness = 0;         // -100 to 100, relative to the configured darkness
     int darknessConfigured = 50;   // 0 to 100
     int printSpeed = 0;            // hundredths of mm per second; 0: the printer's own
     pappl_color_mode_t colorMode = PAPPL_COLOR_MODE_MONOCHROME;
     ipp_orient_t orientation = IPP_ORIENT_PORTRAIT;
-    std::vector<std::pair<std::string, std::string>> vendor;  // IPP name, value as text
+    // The vendor attributes, by EJobOption; only those the driver's
+    // language takes are read.
+    std::array<int32_t, kJobOptionCount> options{};
 
-    // Sets a vendor attribute, in place of an earlier value.
-    void SetVendor(const std::string &name, const std::string &value);
+    int32_t &Option(EJobOption option) { return options[static_cast<size_t>(option)]; }
+    int32_t Option(EJobOption option) const { return options[static_cast<size_t>(option)]; }
 };
 
-// Printer darkness levels: 0 to 15, or 0 to 5; none for languages that
-// send no darkness.
-int DarknessLevels(const DriverRow &row);
-// Highest print speed in inches per second; 0 for languages that send none.
-int MaxSpeedIps(const DriverRow &row);
-// Shift range in hundredths of mm each way; 0 where the language has none.
-int TopOffsetRange(const DriverRow &row);
-int LeftOffsetRange(const DriverRow &row);
-
-// The one place IPP job attributes become the engine's settings. False, with
-// a message, for a value the printer does not support.
-bool MapJobSettings(const DriverRow &row, const JobRequest &request, SettingPairs &settings, std::string &error);
-
 // A request with every default the driver announces.
-JobRequest DefaultRequest(const DriverRow &row);
+JobRequest DefaultRequest(const tagDriverInfo &driver);
+
+// The one place IPP job values become the engine's settings records.
+tagJobSettings MapJobSettings(const tagDriverInfo &driver, const JobRequest &request);
+
+// How the printer senses the media (EMediaSensing) for IPP's media-tracking.
+unsigned SensingOf(pappl_media_tracking_t tracking);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/driver_table.h"
 #include "app/job_settings.h"
 
 #include <pappl/pappl.h>
@@ -13,10 +12,16 @@
 // change for them.
 
 // The member attributes this driver honours in an override.
-std::vector<std::string> OverridableAttributes(const DriverRow &row);
+std::vector<std::string> OverridableAttributes(const tagDriverInfo &driver);
+
+struct OverrideResult {
+    bool covered = false;              // an override covers the page
+    std::vector<std::string> ignored;  // members the driver does not honour
+    std::string refused;               // why a value cannot be printed; empty when none
+};
 
 // Applies every override that covers `page` (counted from 1) to the
-// request. False when none covers the page. Members the driver does not
-// honour are listed in `ignored`.
-bool ApplyOverrides(const DriverRow &row, ipp_attribute_t *overrides, unsigned page, JobRequest &request,
-                    std::vector<std::string> &ignored);
+// request. Page 0 applies every override, whatever its pages: a check of
+// them all before the job prints.
+OverrideResult ApplyOverrides(const tagDriverInfo &driver, ipp_attribute_t *overrides, unsigned page,
+                              JobRequest &request);

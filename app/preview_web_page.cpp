@@ -1,7 +1,7 @@
 #include "app/preview_web_page.h"
 
-#include "app/driver_table.h"
 #include "app/last_jobs.h"
+#include "printers/driver_table.h"
 #include "preview/png_writer.h"
 #include "preview/stream_decoder.h"
 
@@ -36,18 +36,6 @@ std::string PreviewPath(pappl_printer_t *printer)
     return path;
 }
 
-std::optional<StreamLanguage> LanguageOf(const DriverRow &row)
-{
-    switch (row.engine.modelNumber) {
-    case 20: return StreamLanguage::Tspl;
-    case 21: return StreamLanguage::EscPos;
-    case 22: return StreamLanguage::Cpcl;
-    case 23: return StreamLanguage::Paperang;
-    case 24: return StreamLanguage::PeriPage;
-    default: return std::nullopt;
-    }
-}
-
 // PAPPL's own HTML formatter knows only some conversions: format here.
 void Printf(pappl_client_t *client, const char *format, ...) __attribute__((format(printf, 2, 3)));
 
@@ -69,14 +57,14 @@ std::string Base64(const std::string &bytes)
     return text.data();
 }
 
-void ShowPages(pappl_client_t *client, const DriverRow &row, const LastJobs::Job &job)
+void ShowPages(pappl_client_t *client, const tagDriverInfo &driver, const LastJobs::Job &job)
 {
     Printf(client, "<p>Job %d: %zu bytes sent to the printer.</p>\n", job.id, job.bytes.size());
     if (job.tooLarge) {
         papplClientHTMLPuts(client, "<p>The job was too large to keep for a preview.</p>\n");
         return;
     }
-    const std::optional<StreamLanguage> language = LanguageOf(row);
+    const std::optional<StreamLanguage> language = ParseLanguage(driver.model->streamName);
     if (!language)
         return;
     const DecodedStream decoded =
@@ -96,7 +84,7 @@ void ShowPages(pappl_client_t *client, const DriverRow &row, const LastJobs::Job
             continue;
         }
         // Dots shown at their size on a 96 dpi screen, with a border for the paper edge.
-        const unsigned width = page.WidthDots() * 96 / static_cast<unsigned>(row.engine.dpi);
+        const unsigned width = page.WidthDots() * 96 / static_cast<unsigned>(driver.dpi);
         Printf(client,
                "<figure><img class=\"dotweave-page\" alt=\"Page %d\" width=\"%u\" "
                "style=\"border:1px solid #888;image-rendering:pixelated\" src=\"data:image/png;base64,",
@@ -114,7 +102,8 @@ bool ServePreview(pappl_client_t *client, void *data)
     pappl_printer_t *printer = papplSystemFindPrinter(system, nullptr, printerId, nullptr);
     if (printer == nullptr)
         return papplClientRespond(client, HTTP_STATUS_NOT_FOUND, nullptr, nullptr, 0, 0);
-    const DriverRow *row = FindAppDriver(papplPrinterGetDriverName(printer));
+    const char *driverName = papplPrinterGetDriverName(printer);
+    const tagDriverInfo *driver = driverName != nullptr ? FindDriver(driverName) : nullptr;
     // The header sends the HTTP response line too.
     papplClientHTMLPrinterHeader(client, printer, kLabel, 0, nullptr, nullptr);
     if (const std::string message = MessageFor(printerId); !message.empty()) {
@@ -123,10 +112,10 @@ bool ServePreview(pappl_client_t *client, void *data)
         papplClientHTMLPuts(client, "</p>\n");
     }
     LastJobs::Job job;
-    if (row == nullptr || !LastJobs::Instance().Get(printerId, job))
+    if (driver == nullptr || !LastJobs::Instance().Get(printerId, job))
         papplClientHTMLPuts(client, "<p>No job has been printed since the server started.</p>\n");
     else
-        ShowPages(client, *row, job);
+        ShowPages(client, *driver, job);
     papplClientHTMLPrinterFooter(client);
     return true;
 }

@@ -1,22 +1,21 @@
 #include "app/printer_driver.h"
 
 #include "app/document_filters.h"
-#include "app/driver_table.h"
 #include "app/file_device.h"
-#include "app/job_settings.h"
-#include "app/media_types.h"
 #include "app/page_overrides.h"
 #include "app/preview_web_page.h"
 #include "app/printer_home_guard.h"
 #include "app/raster_callbacks.h"
-#include "app/raw_formats.h"
 #include "app/serial_device.h"
 #include "app/vendor_options.h"
+#include "printers/driver_table.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 
 namespace {
@@ -45,23 +44,36 @@ std::string DeviceProblem(const char *uri)
     return {};
 }
 
-pappl_media_col_t DefaultMediaCol(const DriverRow &row)
+pappl_media_tracking_t Tracking(unsigned sensing)
 {
+    pappl_media_tracking_t tracking = 0;
+    if ((sensing & kSenseContinuous) != 0)
+        tracking |= PAPPL_MEDIA_TRACKING_CONTINUOUS;
+    if ((sensing & kSenseGap) != 0)
+        tracking |= PAPPL_MEDIA_TRACKING_GAP;
+    if ((sensing & kSenseMark) != 0)
+        tracking |= PAPPL_MEDIA_TRACKING_MARK;
+    return tracking;
+}
+
+pappl_media_col_t DefaultMediaCol(const tagDriverInfo &driver)
+{
+    const tagPrinterModel &model = *driver.model;
     pappl_media_col_t media{};
-    const pwg_media_t *size = pwgMediaForPWG(row.defaultMedia);
-    std::snprintf(media.size_name, sizeof(media.size_name), "%s", row.defaultMedia);
+    const pwg_media_t *size = pwgMediaForPWG(model.defaultMedia);
+    std::snprintf(media.size_name, sizeof(media.size_name), "%s", model.defaultMedia);
     media.size_width = size != nullptr ? size->width : 0;
     media.size_length = size != nullptr ? size->length : 0;
-    media.left_margin = media.right_margin = row.sideMargin;
+    media.left_margin = media.right_margin = driver.sideMargin;
     std::snprintf(media.source, sizeof(media.source), "main-roll");
-    std::snprintf(media.type, sizeof(media.type), "%s", DefaultMediaType(row.engine.printerClass));
-    media.tracking = DefaultTracking(row.engine.printerClass);
+    std::snprintf(media.type, sizeof(media.type), "%s", model.defaultMediaType);
+    media.tracking = Tracking(model.defaultSensing);
     return media;
 }
 
-pappl_kind_t KindOf(const DriverRow &row)
+pappl_kind_t KindOf(const tagPrinterModel &model)
 {
-    switch (row.engine.printerClass) {
+    switch (model.printerClass) {
     case EPrinterClass::Label: return PAPPL_KIND_LABEL;
     case EPrinterClass::Mobile: return PAPPL_KIND_LABEL | PAPPL_KIND_RECEIPT | PAPPL_KIND_ROLL;
     case EPrinterClass::Receipt:
@@ -80,35 +92,35 @@ void AddFixedAttributes(ipp_t *attributes)
     ippAddString(attributes, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "pwg-raster-document-sheet-back", nullptr, "normal");
 }
 
-void AddVendorAttributes(const DriverRow &row, pappl_pr_driver_data_t &data, ipp_t *attributes)
+// The value of an IEEE 1284 device ID key ("MFG:Acme;MDL:X1;"), under its
+// short or long name, in capitals; empty when the ID has neither.
+std::string DeviceIdValue(std::string_view id, std::string_view shortKey, std::string_view longKey)
 {
-    for (const VendorOption &option : VendorOptions()) {
-        if (!Offers(row, option) || data.num_vendor >= PAPPL_MAX_VENDOR)
+    while (!id.empty()) {
+        const size_t end = id.find(';');
+        const std::string_view pair = id.substr(0, end);
+        id = end == std::string_view::npos ? std::string_view() : id.substr(end + 1);
+        const size_t colon = pair.find(':');
+        if (colon == std::string_view::npos)
             continue;
-        data.vendor[data.num_vendor++] = option.attribute;
-        const std::string supported = std::string(option.attribute) + "-supported";
-        const std::string byDefault = std::string(option.attribute) + "-default";
-        const std::string value = IppValue(option, DefaultChoice(row, option));
-        switch (option.kind) {
-        case VendorKind::Keyword: {
-            std::vector<const char *> names;
-            for (const VendorChoice &choice : option.choices)
-                names.push_back(choice.ipp);
-            ippAddStrings(attributes, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, supported.c_str(),
-                          static_cast<int>(names.size()), nullptr, names.data());
-            ippAddString(attributes, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, byDefault.c_str(), nullptr, value.c_str());
-            break;
-        }
-        case VendorKind::Integer:
-            ippAddRange(attributes, IPP_TAG_PRINTER, supported.c_str(), option.min, option.max);
-            ippAddInteger(attributes, IPP_TAG_PRINTER, IPP_TAG_INTEGER, byDefault.c_str(), std::stoi(value));
-            break;
-        case VendorKind::Boolean:
-            ippAddBoolean(attributes, IPP_TAG_PRINTER, supported.c_str(), 1);
-            ippAddBoolean(attributes, IPP_TAG_PRINTER, byDefault.c_str(), value == "true");
-            break;
-        }
+        std::string_view key = pair.substr(0, colon);
+        while (!key.empty() && key.front() == ' ')
+            key.remove_prefix(1);
+        if (key != shortKey && key != longKey)
+            continue;
+        std::string value(pair.substr(colon + 1));
+        for (char &c : value)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return value;
     }
+    return std::string();
+}
+
+// Whether a device ID value holds a pattern part (in capitals); an empty
+// part matches anything.
+bool Contains(const std::string &value, const char *part)
+{
+    return part == nullptr || *part == '\0' || value.find(part) != std::string::npos;
 }
 
 // Thermal printers have no display or sound of their own: the printer's web
@@ -124,8 +136,8 @@ void Identify(pappl_printer_t *printer, pappl_identify_actions_t, const char *me
 std::vector<pappl_pr_driver_t> PapplDrivers()
 {
     std::vector<pappl_pr_driver_t> drivers;
-    for (const DriverRow &row : AppDrivers())
-        drivers.push_back({row.name, row.engine.modelName, nullptr, nullptr});
+    for (const tagDriverInfo *driver : AllDrivers())
+        drivers.push_back({driver->name, driver->modelName, nullptr, nullptr});
     return drivers;
 }
 
@@ -137,9 +149,10 @@ void SetLoadingSavedPrinters(bool loading)
 bool DescribeDriver(pappl_system_t *system, const char *driverName, const char *deviceUri, const char *,
                     pappl_pr_driver_data_t *data, ipp_t **attributes, void *)
 {
-    const DriverRow *row = FindAppDriver(driverName);
-    if (row == nullptr || data == nullptr || attributes == nullptr)
+    const tagDriverInfo *driver = driverName != nullptr ? FindDriver(driverName) : nullptr;
+    if (driver == nullptr || data == nullptr || attributes == nullptr)
         return false;
+    const tagPrinterModel &model = *driver->model;
     // PAPPL asks the driver before it makes a printer, whether by IPP, the
     // web page or the command line; it checks no more than the scheme.
     if (const std::string problem = DeviceProblem(deviceUri); !problem.empty()) {
@@ -159,12 +172,12 @@ bool DescribeDriver(pappl_system_t *system, const char *driverName, const char *
     data->identify_cb = Identify;
     data->delete_cb = [](pappl_printer_t *printer, pappl_pr_driver_data_t *) { RemovePreviewPage(printer); };
     // PNG and JPEG reach dotweave's document filters to this type.
-    data->format = RawFormat(row->engine.language);
+    data->format = model.rawMimeType;
     data->printfile_cb = RefuseRawDocument;
 
-    std::snprintf(data->make_and_model, sizeof(data->make_and_model), "dotweave %s", row->engine.modelName);
+    std::snprintf(data->make_and_model, sizeof(data->make_and_model), "dotweave %s", driver->modelName);
     data->ppm = 10;
-    data->kind = KindOf(*row);
+    data->kind = KindOf(model);
     data->has_supplies = true;
     data->orient_default = IPP_ORIENT_PORTRAIT;
     data->color_supported = PAPPL_COLOR_MODE_AUTO | PAPPL_COLOR_MODE_MONOCHROME | PAPPL_COLOR_MODE_BI_LEVEL;
@@ -179,54 +192,52 @@ bool DescribeDriver(pappl_system_t *system, const char *driverName, const char *
     data->sides_supported = PAPPL_SIDES_ONE_SIDED;
     data->sides_default = PAPPL_SIDES_ONE_SIDED;
     data->num_resolution = 1;
-    data->x_resolution[0] = data->y_resolution[0] = row->engine.dpi;
-    data->x_default = data->y_default = row->engine.dpi;
+    data->x_resolution[0] = data->y_resolution[0] = driver->dpi;
+    data->x_default = data->y_default = driver->dpi;
     data->identify_supported = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
     data->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
 
-    data->left_right = row->sideMargin;
+    data->left_right = driver->sideMargin;
     data->bottom_top = 0;
     data->num_media = 0;
-    for (const char *name : row->media)
+    for (const char *name : model.mediaSizes)
         data->media[data->num_media++] = name;
-    data->media[data->num_media++] = row->customMin;
-    data->media[data->num_media++] = row->customMax;
-    data->media_default = DefaultMediaCol(*row);
+    data->media[data->num_media++] = model.customMin;
+    data->media[data->num_media++] = driver->customMax;
+    data->media_default = DefaultMediaCol(*driver);
     data->num_source = 1;
     data->source[0] = "main-roll";
     data->media_ready[0] = data->media_default;
 
     data->num_type = 0;
-    for (const MediaTypeRow &type : MediaTypes(row->engine.printerClass))
-        data->type[data->num_type++] = type.type;
-    data->tracking_supported = SupportedTracking(row->engine.printerClass);
-    const int top = TopOffsetRange(*row);
-    const int left = LeftOffsetRange(*row);
-    data->top_offset_supported[0] = -top;
-    data->top_offset_supported[1] = top;
-    data->left_offset_supported[0] = -left;
-    data->left_offset_supported[1] = left;
+    for (const tagMediaType &type : model.mediaTypes)
+        data->type[data->num_type++] = type.ippType;
+    data->tracking_supported = Tracking(model.sensingSupported);
+    data->top_offset_supported[0] = -model.topOffsetRange;
+    data->top_offset_supported[1] = model.topOffsetRange;
+    data->left_offset_supported[0] = -model.leftOffsetRange;
+    data->left_offset_supported[1] = model.leftOffsetRange;
 
-    if (const int levels = DarknessLevels(*row); levels > 0) {
-        data->darkness_supported = levels;
+    if (model.darknessLevels > 0) {
+        data->darkness_supported = model.darknessLevels;
         data->darkness_configured = 50;
         data->darkness_default = 0;
     }
-    if (const int ips = MaxSpeedIps(*row); ips > 0) {
+    if (model.maxSpeedIps > 0) {
         data->speed_supported[0] = 2540;
-        data->speed_supported[1] = ips * 2540;
+        data->speed_supported[1] = model.maxSpeedIps * 2540;
         data->speed_default = 0;
     }
 
     *attributes = ippNew();
     AddFixedAttributes(*attributes);
-    const std::vector<std::string> overridable = OverridableAttributes(*row);
+    const std::vector<std::string> overridable = OverridableAttributes(*driver);
     std::vector<const char *> names;
     for (const std::string &name : overridable)
         names.push_back(name.c_str());
     ippAddStrings(*attributes, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "overrides-supported", static_cast<int>(names.size()),
                   nullptr, names.data());
-    AddVendorAttributes(*row, *data, *attributes);
+    AddVendorAttributes(*driver, *data, *attributes);
     return true;
 }
 
@@ -234,13 +245,14 @@ const char *MatchDriver(const char *, const char *, const char *deviceId, void *
 {
     if (deviceId == nullptr)
         return nullptr;
-    const std::string id = deviceId;
-    if (id.find("TSPL") != std::string::npos)
-        return "tspl_203dpi";
-    if (id.find("ESC/POS") != std::string::npos || id.find("ESCPOS") != std::string::npos)
-        return "escpos_203dpi";
-    if (id.find("CPCL") != std::string::npos)
-        return "cpcl_203dpi";
+    const std::string manufacturer = DeviceIdValue(deviceId, "MFG", "MANUFACTURER");
+    const std::string model = DeviceIdValue(deviceId, "MDL", "MODEL");
+    const std::string commandSet = DeviceIdValue(deviceId, "CMD", "COMMAND SET");
+    for (const tagPrinterModel *printerModel : AllModels())
+        for (const tagDeviceIdMatch &match : printerModel->deviceIds)
+            if (Contains(manufacturer, match.manufacturer) && Contains(model, match.model) &&
+                Contains(commandSet, match.commandSet))
+                return match.driver;
     return nullptr;
 }
 

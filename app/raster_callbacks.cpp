@@ -1,19 +1,16 @@
 #include "app/raster_callbacks.h"
 
 #include "app/client_raster_page.h"
-#include "app/driver_table.h"
 #include "app/file_device.h"
 #include "app/interrupted_jobs.h"
 #include "app/job_end_report.h"
 #include "app/job_output.h"
-#include "app/job_settings.h"
+#include "app/job_request.h"
 #include "app/last_jobs.h"
 #include "app/page_overrides.h"
 #include "app/page_tally.h"
-#include "app/vendor_options.h"
 #include "printers/driver_table.h"
 #include "render/print_job.h"
-#include "render/settings_source.h"
 
 #include <memory>
 #include <new>
@@ -28,11 +25,11 @@
 namespace {
 
 struct JobContext {
-    JobContext(pappl_job_t *job, pappl_device_t *device, const DriverRow &row, JobRequest request)
-        : row(row), request(std::move(request)), output(job, device), engine(CreateRender(row.engine.language), output)
+    JobContext(pappl_job_t *job, pappl_device_t *device, const tagDriverInfo &row, JobRequest request)
+        : row(row), request(std::move(request)), output(job, device), engine(CreateRender(row.model->language), output)
     {
     }
-    const DriverRow &row;
+    const tagDriverInfo &row;
     JobRequest request;
     PapplJobOutput output;
     CPrintJob engine;
@@ -55,19 +52,31 @@ bool OverridePage(pappl_job_t *job, JobContext &context, unsigned page)
     if (overrides == nullptr || ippGetValueTag(overrides) != IPP_TAG_BEGIN_COLLECTION)
         return true;
     JobRequest request = context.request;
-    std::vector<std::string> ignored;
-    if (!ApplyOverrides(context.row, overrides, page, request, ignored))
-        return true;
-    for (const std::string &name : ignored)
-        papplLogJob(job, PAPPL_LOGLEVEL_WARN, "Page %u: '%s' cannot be overridden on this printer.", page, name.c_str());
-    SettingPairs settings;
-    std::string error;
-    if (!MapJobSettings(context.row, request, settings, error)) {
-        context.output.Message(IJobOutput::Level::Error, ("Page " + std::to_string(page) + ": " + error).c_str());
+    const OverrideResult result = ApplyOverrides(context.row, overrides, page, request);
+    if (!result.refused.empty()) {
+        context.output.Message(IJobOutput::Level::Error, ("Page " + std::to_string(page) + ": " + result.refused).c_str());
         return false;
     }
-    CSettingPairs pairs(std::move(settings));
-    return context.engine.OverridePage(pairs);
+    if (!result.covered)
+        return true;
+    for (const std::string &name : result.ignored)
+        papplLogJob(job, PAPPL_LOGLEVEL_WARN, "Page %u: '%s' cannot be overridden on this printer.", page, name.c_str());
+    context.engine.OverridePage(MapJobSettings(context.row, request));
+    return true;
+}
+
+// Every override's values, checked before the job prints anything: a value
+// the printer does not support refuses the whole job, as on the job itself.
+bool CheckOverrides(pappl_job_t *job, const tagDriverInfo &driver, const JobRequest &request, std::string &error)
+{
+    ipp_attribute_t *overrides = papplJobGetAttribute(job, "overrides");
+    if (overrides == nullptr || ippGetValueTag(overrides) != IPP_TAG_BEGIN_COLLECTION)
+        return true;
+    JobRequest scratch = request;
+    error = ApplyOverrides(driver, overrides, 0, scratch).refused;
+    if (!error.empty())
+        error = "overrides: " + error;
+    return error.empty();
 }
 
 // Black-on-white grey to white-on-black, sixteen pixels at a time.
@@ -90,74 +99,37 @@ JobContext *Context(pappl_job_t *job)
     return static_cast<JobContext *>(papplJobGetData(job));
 }
 
-// The printer's vendor defaults, then the job's own values: PAPPL hands over
-// only what the job sent.
-void AddVendorValues(pappl_printer_t *printer, const pappl_pr_options_t &options, JobRequest &request)
-{
-    if (ipp_t *attributes = papplPrinterGetDriverAttributes(printer); attributes != nullptr) {
-        for (const VendorOption &option : VendorOptions()) {
-            const std::string name = std::string(option.attribute) + "-default";
-            ipp_attribute_t *value = ippFindAttribute(attributes, name.c_str(), IPP_TAG_ZERO);
-            char text[256];
-            if (value != nullptr && ippAttributeString(value, text, sizeof(text)) > 0)
-                request.vendor.emplace_back(option.attribute, text);
-        }
-        ippDelete(attributes);
-    }
-    for (int i = 0; i < options.num_vendor; ++i) {
-        auto same = [&](const auto &pair) { return pair.first == options.vendor[i].name; };
-        std::erase_if(request.vendor, same);
-        request.vendor.emplace_back(options.vendor[i].name, options.vendor[i].value);
-    }
-}
-
-JobRequest RequestOf(pappl_printer_t *printer, const pappl_pr_options_t &options)
-{
-    JobRequest request;
-    request.mediaType = options.media.type;
-    request.mediaTracking = options.media.tracking;
-    request.topOffset = options.media.top_offset;
-    request.leftOffset = options.media.left_offset;
-    request.printDarkness = options.print_darkness;
-    request.darknessConfigured = options.darkness_configured;
-    request.printSpeed = options.print_speed;
-    request.colorMode = options.print_color_mode;
-    request.orientation = options.orientation_requested;
-    AddVendorValues(printer, options, request);
-    return request;
-}
-
 }  // namespace
 
 bool StartRasterJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device)
 {
     InterruptedJobs::Starting(job);
     pappl_printer_t *printer = papplJobGetPrinter(job);
-    const DriverRow *row = FindAppDriver(papplPrinterGetDriverName(printer));
+    const char *driverName = papplPrinterGetDriverName(printer);
+    const tagDriverInfo *row = driverName != nullptr ? FindDriver(driverName) : nullptr;
     if (row == nullptr) {
         papplJobSetMessage(job, "The printer's driver is unknown.");
         return false;
     }
-    JobRequest request = RequestOf(printer, *options);
-    SettingPairs settings;
+    JobRequest request;
     std::string error;
-    if (!MapJobSettings(*row, request, settings, error)) {
+    ipp_t *printerAttributes = papplPrinterGetDriverAttributes(printer);
+    const bool valid = ReadJobRequest(*row, *options, printerAttributes, request, error) &&
+                       CheckOverrides(job, *row, request, error);
+    ippDelete(printerAttributes);
+    if (!valid) {
         papplJobSetMessage(job, "%s", error.c_str());
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", error.c_str());
         return false;
     }
-    std::string summary;
-    for (const auto &[keyword, choice] : settings)
-        summary += " " + keyword + "=" + choice;
-    papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "Settings:%s", summary.c_str());
+    const tagJobSettings settings = MapJobSettings(*row, request);
 
     std::unique_ptr<JobContext> context(new (std::nothrow) JobContext(job, device, *row, std::move(request)));
     if (context == nullptr)
         return false;
     // The model name the filter reads from the PPD.
-    const std::string modelName = std::string("dotweave ") + row->engine.modelName;
-    CSettingPairs pairs(std::move(settings));
-    if (!context->engine.Start(modelName.c_str(), &pairs))
+    const std::string modelName = std::string("dotweave ") + row->modelName;
+    if (!context->engine.Start(modelName.c_str(), &settings))
         return false;
     papplJobSetData(job, context.release());
     return true;

@@ -41,8 +41,8 @@ CBaseRender *CreateRenderForModel(int modelNumber)
 {
     if (g_renderFactory != nullptr)
         return g_renderFactory(modelNumber);
-    const tagDriverInfo *driver = FindDriverForModel(modelNumber);
-    return driver != nullptr ? CreateRender<CCupsRender>(driver->language) : nullptr;
+    const tagPrinterModel *model = FindModel(modelNumber);
+    return model != nullptr ? CreateRender<CCupsRender>(model->language) : nullptr;
 }
 
 int CCupsInstance::Run(int argc, char **argv)

@@ -1,10 +1,11 @@
 // Writes the seed corpora of the fuzz targets: pages of the kinds the test
 // suite prints (1, 4, 8, 24 and 32 bits per pixel, blank, random, framed,
 // cut short, several pages), in uncompressed and compressed raster streams;
-// PNG and JPEG pictures of every kind and of extreme shapes.
+// PNG and JPEG pictures of every kind and of extreme shapes; jobs' IPP values.
 // Usage: fuzz_seeds OUTPUT-FOLDER (gets fuzz_job/, fuzz_settings/, fuzz_hfm/,
-// fuzz_picture/).
+// fuzz_picture/, fuzz_job_settings/).
 #include "fuzz_support.h"
+#include "job_settings_input.h"
 
 #include "support/raster_writer.h"
 #include "test_jpeg.h"
@@ -198,6 +199,78 @@ void PictureSeeds(const std::filesystem::path &folder)
     TestJpeg{8, 8, {0, 0, 0, 255}}.Write(folder / "cmyk.jpg");
 }
 
+// The job settings target: every integer the application reads from IPP at
+// INT_MIN and INT_MAX, on the job, in media-col, as a vendor attribute, as a
+// printer default and in an override, for every driver; and ordinary jobs.
+class JobSettingsSeed {
+public:
+    explicit JobSettingsSeed(int driver) { bytes.push_back(static_cast<uint8_t>(driver)); }
+    JobSettingsSeed &Byte(int value)
+    {
+        bytes.push_back(static_cast<uint8_t>(value));
+        return *this;
+    }
+    JobSettingsSeed &Number(int32_t value)
+    {
+        Byte(fuzz::kRawNumber);
+        for (int i = 0; i < 4; ++i)
+            Byte(static_cast<int>((static_cast<uint32_t>(value) >> (8 * i)) & 0xFF));
+        return *this;
+    }
+    JobSettingsSeed &Name(const std::string &name)
+    {
+        const std::vector<std::string> names = fuzz::JobMemberNames();
+        for (size_t i = 0; i < names.size(); ++i)
+            if (names[i] == name)
+                return Byte(static_cast<int>(i));
+        return Byte(0xFF);
+    }
+    Bytes bytes;
+};
+
+void JobSettingsSeeds(const std::filesystem::path &folder)
+{
+    constexpr int kDrivers = 8;
+    // Top and left offset, darkness, configured darkness, speed, orientation.
+    constexpr int32_t kOrdinary[] = {0, 0, 0, 50, 0, 3};
+    const char *const integers[] = {"print-darkness", "print-speed", "orientation-requested", "threshold-level",
+                                    "brightness", "contrast", "trim-blank-top", "trim-blank-bottom",
+                                    "trim-blank-left", "trim-blank-right", "feed-after-page"};
+    int n = 0;
+    auto job = [&](int driver, int extreme, int32_t value) {
+        JobSettingsSeed seed(driver);
+        for (int i = 0; i < 6; ++i)
+            seed.Number(i == extreme ? value : kOrdinary[i]);
+        seed.Byte(1).Byte(0).Byte(0);  // monochrome, the first media type, tracking not said
+        return seed;
+    };
+    for (int driver = 0; driver < kDrivers; ++driver) {
+        // An ordinary job with a vendor value and an override of two pages.
+        JobSettingsSeed plain = job(driver, -1, 0);
+        plain.Byte(1).Name("halftone-method").Byte(0).Byte(3);
+        plain.Byte(0).Byte(1).Byte(0).Number(2).Number(3).Byte(2).Name("print-darkness").Byte(0).Number(30);
+        plain.Name("trim-blank-top").Byte(0).Number(5);
+        Save(folder, "plain" + std::to_string(n++), plain.bytes);
+        for (const int32_t value : {INT_MIN, INT_MAX}) {
+            for (int i = 0; i < 6; ++i)
+                Save(folder, "job" + std::to_string(n++), job(driver, i, value).Byte(0).Byte(0).Byte(0).bytes);
+            for (const char *name : integers) {
+                // As the job's vendor attribute (text), the printer's default and in an override.
+                JobSettingsSeed vendor = job(driver, -1, 0);
+                vendor.Byte(1).Name(name).Byte(2).Number(value).Byte(0).Byte(0);
+                Save(folder, "vendor" + std::to_string(n++), vendor.bytes);
+                JobSettingsSeed byDefault = job(driver, -1, 0);
+                byDefault.Byte(0).Byte(1).Name(name).Byte(0).Number(value).Byte(0);
+                Save(folder, "default" + std::to_string(n++), byDefault.bytes);
+                JobSettingsSeed override = job(driver, -1, 0);
+                const int tag = std::string(name) == "orientation-requested" ? 1 : 0;
+                override.Byte(0).Byte(0).Byte(1).Byte(0).Number(1).Number(1).Byte(1).Name(name).Byte(tag).Number(value);
+                Save(folder, "override" + std::to_string(n++), override.bytes);
+            }
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -211,5 +284,6 @@ int main(int argc, char **argv)
     SettingsSeeds(root / "fuzz_settings");
     HuffmanSeeds(root / "fuzz_hfm");
     PictureSeeds(root / "fuzz_picture");
+    JobSettingsSeeds(root / "fuzz_job_settings");
     return 0;
 }

@@ -2,7 +2,7 @@
 # Builds the fuzz targets with clang (when needed) and runs one of them for a
 # given time, then prints its executions, coverage and findings.
 # Usage: fuzz/run.sh TARGET SECONDS [extra libFuzzer flags...]
-#   TARGET: fuzz_job, fuzz_settings, fuzz_hfm or fuzz_picture
+#   TARGET: fuzz_job, fuzz_settings, fuzz_hfm, fuzz_picture or fuzz_job_settings
 # Environment: FUZZ_BUILD (build folder, default build-fuzz), FUZZ_JOBS (-j).
 set -euo pipefail
 if [ $# -lt 2 ]; then
@@ -30,6 +30,7 @@ case $target in
   fuzz_job) limits=(-max_len=16384 -dict=fuzz/raster.dict) ;;
   fuzz_settings) limits=(-max_len=4096) ;;
   fuzz_picture) limits=(-max_len=32768) ;;
+  fuzz_job_settings) limits=(-max_len=1024) ;;
   *) limits=(-max_len=8192) ;;
 esac
 
@@ -43,9 +44,12 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-max_allocation_size_mb=512:allocator_may_ret
 
 log="$build/fuzz-$target.log"
 status=0
+# What a run found once is run again first: fuzz/regressions/TARGET.
+regressions=()
+[ -d "fuzz/regressions/$target" ] && regressions=("fuzz/regressions/$target")
 # Standard error of the filter is closed (-close_fd_mask=2); libFuzzer and the
 # sanitizers keep their own copy of it.
-"$build/fuzz/$target" "$corpus" "$seeds/$target" -max_total_time="$seconds" -timeout=20 \
+"$build/fuzz/$target" "$corpus" "$seeds/$target" "${regressions[@]}" -max_total_time="$seconds" -timeout=20 \
   -close_fd_mask=2 -print_final_stats=1 -artifact_prefix="$artifacts" "${limits[@]}" "$@" \
   >"$log" 2>&1 || status=$?
 

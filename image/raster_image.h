@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -256,11 +257,12 @@ private:
     };
 
     void Startup(uint32_t imageType);
-    // The frame of every half-tone: grey conversion, the one-bit image,
-    // rows(grey image, bitmap), palette and hand-over. Defined beside its
-    // only callers, Dither and AutoHalftone.
-    template <class Rows>
-    bool HalftoneWith(Rows rows);
+    // The frame of the fixed threshold and every half-tone: grey conversion,
+    // the one-bit image, rows(grey image, bitmap), palette and hand-over.
+    // The one-bit image keeps this image's information, selection and alpha,
+    // or (the threshold) starts with fresh information.
+    enum class BitmapInfo { Kept, Fresh };
+    bool HalftoneWith(BitmapInfo info, const std::function<void(CRasterImage &grey, CRasterImage &bitmap)> &rows);
     static uint32_t EffWidthFor(uint32_t width, uint32_t bpp);
     void InvalidateNearestCache() { info.lastColorValid = false; }
     void ZeroInfo();  // every field of the information record to zero

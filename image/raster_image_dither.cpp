@@ -1,9 +1,9 @@
-// Dithering into one bit per pixel: the frame shared by every method.
+// Dithering into one bit per pixel, and the frame it shares with the fixed
+// threshold.
 #include "image/raster_image.h"
 #include "image/raster_image_dither.h"
 
-template <class Rows>
-bool CRasterImage::HalftoneWith(Rows rows)
+bool CRasterImage::HalftoneWith(BitmapInfo keep, const std::function<void(CRasterImage &, CRasterImage &)> &rows)
 {
     if (dib.get() == nullptr)
         return false;
@@ -15,13 +15,16 @@ bool CRasterImage::HalftoneWith(Rows rows)
         return false;
 
     CRasterImage bitmap;
-    bitmap.CopyInfo(*this);
-    if (bitmap.Create(GetWidth(), GetHeight(), 1, GetType()) == nullptr) {
+    if (keep == BitmapInfo::Kept)
+        bitmap.CopyInfo(*this);
+    if (bitmap.Create(GetWidth(), GetHeight(), 1, keep == BitmapInfo::Kept ? GetType() : 0) == nullptr) {
         SetLastError(bitmap.GetLastError());
         return false;
     }
-    bitmap.SelectionCopy(*this);
-    bitmap.AlphaCopy(*this);
+    if (keep == BitmapInfo::Kept) {
+        bitmap.SelectionCopy(*this);
+        bitmap.AlphaCopy(*this);
+    }
 
     rows(*this, bitmap);
 
@@ -33,7 +36,7 @@ bool CRasterImage::HalftoneWith(Rows rows)
 
 bool CRasterImage::Dither(int32_t method)
 {
-    return HalftoneWith([method](CRasterImage &grey, CRasterImage &bitmap) {
+    return HalftoneWith(BitmapInfo::Kept, [method](CRasterImage &grey, CRasterImage &bitmap) {
         if (method == 1 || method == 7 || method == 8 || method == 9)
             OrderedRows(method, grey, bitmap);
         else
@@ -43,5 +46,6 @@ bool CRasterImage::Dither(int32_t method)
 
 bool CRasterImage::AutoHalftone(uint8_t level)
 {
-    return HalftoneWith([level](CRasterImage &grey, CRasterImage &bitmap) { AutoHalftoneRows(level, grey, bitmap); });
+    return HalftoneWith(BitmapInfo::Kept,
+                        [level](CRasterImage &grey, CRasterImage &bitmap) { AutoHalftoneRows(level, grey, bitmap); });
 }

@@ -187,31 +187,16 @@ bool CRasterImage::Lut(const uint8_t *table)
 
 bool CRasterImage::Threshold(uint8_t level)
 {
-    if (dib.get() == nullptr)
-        return false;
-    if (head.biBitCount == 1)
-        return true;
-    // Without the grey image there is nothing to threshold; a black page
-    // reported as success would be worse than the failure.
-    if (!GrayScale() || head.biBitCount != 8)
-        return false;
-    const uint32_t width = GetWidth();
-    const uint32_t height = GetHeight();
-    CRasterImage bitmap(width, height, 1, 0);
-    if (!bitmap.IsValid()) {
-        SetLastError(bitmap.GetLastError());
-        return false;
-    }
-    uint8_t thresholds[rasterrows::kPatternWidth];
-    std::memset(thresholds, level, sizeof(thresholds));
-    for (uint32_t y = 0; y < height; ++y) {
-        info.progress = static_cast<int32_t>(int64_t{y} * 100 / height);
-        if (info.escape != 0)
-            break;
-        rasterrows::PackAbove(GetBits(y), width, thresholds, bitmap.GetBits(y));
-    }
-    bitmap.SetPaletteColor(0, 0, 0, 0, 0);
-    bitmap.SetPaletteColor(1, 255, 255, 255, 0);
-    Transfer(bitmap, true);
-    return true;
+    return HalftoneWith(BitmapInfo::Fresh, [level](CRasterImage &grey, CRasterImage &bitmap) {
+        uint8_t thresholds[rasterrows::kPatternWidth];
+        std::memset(thresholds, level, sizeof(thresholds));
+        const uint32_t width = grey.GetWidth();
+        const uint32_t height = grey.GetHeight();
+        for (uint32_t y = 0; y < height; ++y) {
+            grey.info.progress = static_cast<int32_t>(int64_t{y} * 100 / height);
+            if (grey.info.escape != 0)
+                break;
+            rasterrows::PackAbove(grey.GetBits(y), width, thresholds, bitmap.GetBits(y));
+        }
+    });
 }

@@ -37,11 +37,12 @@ bool CPrinterCPCL::OnPaintBmp()
 bool CPrinterCPCL::cmdBegin()
 {
     // The label header always declares 200 dpi both ways; the horizontal
-    // offset is in the printer's 8-dots-per-millimetre units. The product is
+    // offset is in the printer's dots, 8 to the millimetre. The product is
     // formed in 64 bits so an extreme reference is written as it is.
     CMyBuffer line;
     line.AddStringA("! ");
-    AddNumber(line, static_cast<long long>(regStruct.iReference[0]) * 8);
+    const long long offset = regStruct.iReference[0];
+    AddNumber(line, regStruct.iReferenceUnit == kUnitDot ? offset : offset * 8);
     line.AddStringA(" 200 200 ");
     AddNumber(line, image.GetHeight());
     line.AddStringA(" 1\r\n");

@@ -43,8 +43,6 @@ bool CPrinterPeriPage::OnPaintBmp()
     cmdInit();
     cmdDENSITY(regStruct.iDensity);
     cmdAlignCenter();
-    if (regStruct.iFeedBefore > 0)
-        PrintAndFeedPaper(regStruct.iFeedBefore);
 
     // The print head is 208 bytes wide at 203 dpi and 312 above; the
     // compressed form is cut to it, the raster command is sent whole.

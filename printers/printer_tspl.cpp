@@ -82,59 +82,56 @@ void CPrinterTSPL::cmdSetTear(bool on)
     AddSwitch("SET TEAR ", on);
 }
 
-void CPrinterTSPL::cmdSetCutter(int mode, int count)
+void CPrinterTSPL::AddCutter(const char *command, const char *off, int mode, int count)
 {
-    pageBuffer.AddStringA("SET CUTTER ");
+    pageBuffer.AddStringA(command);
     if (mode == 0)
-        pageBuffer.AddStringA("FALSE");
+        pageBuffer.AddStringA(off);
     else if (mode == 1)
         pageBuffer.AddStringA("BATCH");
     else
         pageBuffer.AddInt(count);
     AddLineEnd();
+}
+
+void CPrinterTSPL::cmdSetCutter(int mode, int count)
+{
+    AddCutter("SET CUTTER ", "FALSE", mode, count);
 }
 
 void CPrinterTSPL::cmdSetPartialCutter(int mode, int count)
 {
-    pageBuffer.AddStringA("SET PARTIAL_CUTTER ");
-    if (mode == 0)
-        pageBuffer.AddStringA("OFF");
-    else if (mode == 1)
-        pageBuffer.AddStringA("BATCH");
-    else
-        pageBuffer.AddInt(count);
+    AddCutter("SET PARTIAL_CUTTER ", "OFF", mode, count);
+}
+
+void CPrinterTSPL::cmdREFERENCE(int x, int y, Unit unit)
+{
+    pageBuffer.AddStringA("REFERENCE ");
+    pageBuffer.AddInt(unit == Unit::Dot ? x : DotsFromMm(x, iDpi));
+    pageBuffer.AddStringA(",");
+    pageBuffer.AddInt(unit == Unit::Dot ? y : DotsFromMm(y, iDpi));
     AddLineEnd();
 }
 
-void CPrinterTSPL::cmdREFERENCE(int x, int y)
+void CPrinterTSPL::AddSensing(const char *command, int m, int n, Unit unit)
 {
-    pageBuffer.AddStringA("REFERENCE ");
-    pageBuffer.AddInt(DotsFromMm(x, iDpi));
+    pageBuffer.AddStringA(command);
+    pageBuffer.AddInt(m);
+    AddUnit(unit);
     pageBuffer.AddStringA(",");
-    pageBuffer.AddInt(DotsFromMm(y, iDpi));
+    pageBuffer.AddInt(n);
+    AddUnit(unit);
     AddLineEnd();
 }
 
 void CPrinterTSPL::cmdGAP(int m, int n, Unit unit)
 {
-    pageBuffer.AddStringA("GAP ");
-    pageBuffer.AddInt(m);
-    AddUnit(unit);
-    pageBuffer.AddStringA(",");
-    pageBuffer.AddInt(n);
-    AddUnit(unit);
-    AddLineEnd();
+    AddSensing("GAP ", m, n, unit);
 }
 
 void CPrinterTSPL::cmdBLINE(int m, int n, Unit unit)
 {
-    pageBuffer.AddStringA("BLINE ");
-    pageBuffer.AddInt(m);
-    AddUnit(unit);
-    pageBuffer.AddStringA(",");
-    pageBuffer.AddInt(n);
-    AddUnit(unit);
-    AddLineEnd();
+    AddSensing("BLINE ", m, n, unit);
 }
 
 void CPrinterTSPL::cmdOFFSET(int v, Unit unit)
@@ -296,7 +293,8 @@ bool CPrinterTSPL::OnPaintBmp()
         break;
     }
 
-    cmdREFERENCE(regStruct.iReference[0], regStruct.iReference[1]);
+    cmdREFERENCE(regStruct.iReference[0], regStruct.iReference[1],
+                 regStruct.iReferenceUnit == kUnitDot ? Unit::Dot : Unit::Millimetre);
 
     switch (regStruct.iGap[0]) {
     case kMediaContinuous: cmdGAP(0, 0, Unit::Millimetre); break;

@@ -28,7 +28,9 @@ public:
     void cmdSetTear(bool on);
     void cmdSetCutter(int mode, int count);
     void cmdSetPartialCutter(int mode, int count);
-    void cmdREFERENCE(int x, int y);
+    // The reference point, in millimetres converted at the page resolution,
+    // or in dots as they are.
+    void cmdREFERENCE(int x, int y, Unit unit = Unit::Millimetre);
     void cmdGAP(int m, int n, Unit unit);
     void cmdBLINE(int m, int n, Unit unit);
     void cmdOFFSET(int v, Unit unit);
@@ -51,6 +53,10 @@ private:
     void AddUnit(Unit unit);
     void AddLineEnd();
     void AddSwitch(const char *command, bool on);
+    // "NAME m unit,n unit": the gap and black-mark commands.
+    void AddSensing(const char *command, int m, int n, Unit unit);
+    // "SET NAME off|BATCH|count": the two cutter commands.
+    void AddCutter(const char *command, const char *off, int mode, int count);
 
     Compressor compressFunction = &compress;
 };

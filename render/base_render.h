@@ -12,7 +12,6 @@
 #include <cstdarg>
 
 #include <string>
-#include <vector>
 
 // The job's render object: the page image, the page resolution, the settings
 // records and the hooks the job drives in a fixed order. Each printer
@@ -51,8 +50,6 @@ public:
     // Reads every setting the back-ends and page preparation use from the
     // source, converting and clamping each value once.
     void ReadSettings(ISettingsSource &source);
-    // The option keywords ReadSettings asks for, in the order it asks.
-    static std::vector<const char *> SettingKeywords();
 
     void SetModelName(const char *name) { modelName = name != nullptr ? name : ""; }
     void SetOutput(IJobOutput *jobOutput) { output = jobOutput; }

@@ -118,7 +118,7 @@ bool CBaseRender::AdjustImage()
     else if (halftone.iGrayMethod == kAutomatic)
         image.AutoHalftone(static_cast<uint8_t>(halftone.iThreValue & 0xFF));
     else
-        image.Dither(halftone.iGrayMethod - 1);
+        image.Dither(LibraryDitherMethod(halftone.iGrayMethod));
 
     // Everything from here on reads the page as one-bit rows. A page the
     // conversion could not finish (no memory for the one-bit image) would
@@ -135,20 +135,8 @@ bool CBaseRender::AdjustImage()
         return true;
     }
 
-    if (regStruct.iScale != 100) {
-        const uint32_t scale = static_cast<uint32_t>(regStruct.iScale);
-        const uint32_t newWidth = image.GetWidth() * scale / 100u;
-        const uint32_t newHeight = image.GetHeight() * scale / 100u;
-        image.Resample(static_cast<int32_t>(newWidth), static_cast<int32_t>(newHeight), 1);
-    }
-
     CropWhiteEdge(halftone.iCropTopEdge, halftone.iCropBottomEdge, halftone.iCropLeftEdge,
                   halftone.iCropRightEdge);
-
-    if (regStruct.iMirror)
-        image.Mirror(false, true);
-    if (regStruct.iNegative)
-        Negative();
 
     switch (regStruct.iRotate) {
     case kRotate180: image.Rotate(180.0f); break;

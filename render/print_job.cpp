@@ -43,29 +43,30 @@ bool CPrintJob::Guarded(Step step)
     }
 }
 
-bool CPrintJob::Start(const char *modelName, ISettingsSource *settings)
+bool CPrintJob::Start(const char *modelName, const tagJobSettings *settings)
 {
     return Guarded([&] {
-        if (settings != nullptr)
-            render->ReadSettings(*settings);
-        else
+        if (settings != nullptr) {
+            render->regStruct = settings->regStruct;
+            render->halftone = settings->halftone;
+        } else {
             render->GetPrinterParameters();
+        }
         render->SetModelName(modelName);
         return render->OnStartDoc(0);
     });
 }
 
-bool CPrintJob::OverridePage(ISettingsSource &settings)
+void CPrintJob::OverridePage(const tagJobSettings &settings)
 {
-    return Guarded([&] {
-        if (!overridden) {
-            jobRegStruct = render->regStruct;
-            jobHalftone = render->halftone;
-            overridden = true;
-        }
-        render->ReadSettings(settings);
-        return true;
-    });
+    if (render == nullptr)
+        return;
+    if (!overridden) {
+        jobSettings = {render->regStruct, render->halftone};
+        overridden = true;
+    }
+    render->regStruct = settings.regStruct;
+    render->halftone = settings.halftone;
 }
 
 bool CPrintJob::BeginPage(const cups_page_header2_t &pageHeader)
@@ -167,8 +168,8 @@ bool CPrintJob::EndPage()
     pageReady = false;
     const bool ended = Guarded([&] { return render->OnEndPage(); });
     if (overridden && render != nullptr) {
-        render->regStruct = jobRegStruct;
-        render->halftone = jobHalftone;
+        render->regStruct = jobSettings.regStruct;
+        render->halftone = jobSettings.halftone;
         overridden = false;
     }
     return ended;

@@ -4,7 +4,7 @@
 #include "render/job_output.h"
 #include "render/obj_ref.h"
 #include "render/page_assembler.h"
-#include "render/settings_source.h"
+#include "render/settings.h"
 
 #include <cups/raster.h>
 
@@ -27,14 +27,14 @@ public:
 
     CBaseRender *Render() const { return render; }
 
-    // Reads the settings, from `settings` or, without one, the render
+    // Takes the job's settings, `settings` or, without them, the render
     // object's own (GetPrinterParameters), names the model and starts the
     // document. False when the job cannot go on.
-    bool Start(const char *modelName, ISettingsSource *settings = nullptr);
+    bool Start(const char *modelName, const tagJobSettings *settings = nullptr);
 
-    // Settings for the next page only (a page that IPP overrides cover): read
-    // now, in place of the job's, which come back at EndPage.
-    bool OverridePage(ISettingsSource &settings);
+    // Settings for the next page only (a page that IPP overrides cover), in
+    // place of the job's, which come back at EndPage.
+    void OverridePage(const tagJobSettings &settings);
 
     // Starts the next page from its raster header: counts it, and creates
     // the page image. False, with the reason reported, when no image can
@@ -81,8 +81,7 @@ private:
     bool pageReady = false;
     // The job's own settings while a page has its own.
     bool overridden = false;
-    tagREGSTRUCT jobRegStruct;
-    tagREGSTRUCTWITHALFTONE jobHalftone;
+    tagJobSettings jobSettings;
     int pages = 0;
     std::atomic<bool> canceled{false};
     bool outOfMemory = false;

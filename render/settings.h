@@ -31,9 +31,16 @@ enum ECashDrawer : int32_t { kDrawerNone = 0, kDrawerBeforePage = 1, kDrawerAfte
 // iCutterMode (TSPL).
 enum ECutterMode : int32_t { kCutterNone = 0, kCutterTear = 1, kCutterCut = 2, kCutterPeel = 3, kCutterPartial = 4 };
 
-// iGrayMethod: below kFloydSteinberg the fixed threshold, kAutomatic the
-// automatic half-tone (hard edges thresholded, the rest diffused), otherwise
-// dither method iGrayMethod - 1 of the image library.
+// iReferenceUnit: what iReference counts. The PPD's shift options give
+// millimetres, which the printer commands convert at the page's resolution;
+// the printer application knows the resolution and gives dots, exact to the
+// dot.
+enum ELengthUnit : int32_t { kUnitMillimetre = 0, kUnitDot = 1 };
+
+// iGrayMethod, the one numbering of half-tone methods (the PPD's ImageFilter
+// choices are these numbers): below kFloydSteinberg the fixed threshold,
+// kAutomatic the automatic half-tone (hard edges thresholded, the rest
+// diffused), otherwise a dither of the image library (LibraryDitherMethod).
 enum EHalftone : int32_t {
     kThreshold = 0,
     kFloydSteinberg = 1,
@@ -49,11 +56,20 @@ enum EHalftone : int32_t {
     kAutomatic = 11,
 };
 
+// The image library counts its dither methods from Floyd-Steinberg as 0.
+constexpr int32_t LibraryDitherMethod(int32_t halftone)
+{
+    return halftone - kFloydSteinberg;
+}
+
 // Printer settings, filled from the job's options once per job.
+//
+// iMirror, iNegative, iScale and iFeedBefore are set by no settings source
+// and read by nothing: they keep their place and defaults in the record only.
 struct tagREGSTRUCT {
     int32_t iSpeed = 14;           // -1: the printer's own setting
     int32_t iDensity = 8;          // -1: the printer's own setting
-    int32_t iReference[2] = {0, 0};
+    int32_t iReference[2] = {0, 0};  // horizontal, vertical shift in iReferenceUnit
     int32_t iRotate = kRotateNone;
     bool iMirror = false;
     bool iNegative = false;
@@ -69,6 +85,7 @@ struct tagREGSTRUCT {
     int32_t iFeedBefore = 0;
     int32_t iFeedLength = 0;
     int32_t iCashDrawer = kDrawerNone;
+    int32_t iReferenceUnit = kUnitMillimetre;
 };
 
 // Image settings.
@@ -84,7 +101,13 @@ struct tagREGSTRUCTWITHALFTONE {
     bool ImageCompress = false;
 };
 
-// Watermark record; no option sets it and nothing reads it yet.
+// Both settings records of a job, as a front end fills them.
+struct tagJobSettings {
+    tagREGSTRUCT regStruct;
+    tagREGSTRUCTWITHALFTONE halftone;
+};
+
+// Watermark record; no option sets it and nothing reads it.
 struct tagWaterMarkConfig {
     bool bEnable = false;
     char szText[4096] = {};

@@ -2,6 +2,9 @@
 // keywords, each converted and clamped once, the same for every printer
 // class and every front end.
 #include "render/base_render.h"
+#include "render/job_options.h"
+#include "render/media_kinds.h"
+#include "render/ppd_keywords.h"
 
 #include <algorithm>
 #include <climits>
@@ -34,37 +37,6 @@ int LengthMm(int value)
     return std::clamp(value, -kMaxLengthMm, kMaxLengthMm);
 }
 
-struct NamedChoice {
-    const char *choice;
-    int32_t value;
-};
-
-struct MediaRow {
-    const char *choice;
-    int32_t type;
-    int32_t length;
-    int32_t offset;
-};
-
-// First match wins.
-constexpr MediaRow kMediaTable[] = {
-    {"Continuous", kMediaContinuous, 0, 0},   {"A4Stock", kMediaContinuous, 0, 0},
-    {"Gap", kMediaGap, 3, 0},                 {"BLine", kMediaBlackMark, 0, 0},
-    {"BLine_Fold", kMediaBlackMark, 0, 0},    {"Perforated", kMediaPerforated, 0, 0},
-    {"Roll", kMediaRoll, 0, 0},               {"Recording", kMediaRecording, 0, 0},
-    {"Tattoo", kMediaTattoo, 0, 0},           {"TattooWrinkle", kMediaTattooWrinkle, 0, 0},
-    {"TattooGuidelines", kMediaTattooWrinkle, 0, 0},
-};
-
-constexpr NamedChoice kCutModes[] = {{"None", kCutNone},         {"JobFull", kCutJobFull},
-                                     {"JobPartial", kCutJobPartial}, {"PageFull", kCutPageFull},
-                                     {"PagePartial", kCutPagePartial}, {nullptr, 0}};
-constexpr NamedChoice kCashDrawerPulses[] = {
-    {"None", kDrawerNone}, {"BeforePage", kDrawerBeforePage}, {"AfterPage", kDrawerAfterPage}, {nullptr, 0}};
-constexpr NamedChoice kCutterModes[] = {{"None", kCutterNone},   {"Tear", kCutterTear},
-                                        {"Cutter", kCutterCut},   {"Peel", kCutterPeel},
-                                        {"PartialCutter", kCutterPartial}, {nullptr, 0}};
-
 struct Records {
     tagREGSTRUCT &reg;
     tagREGSTRUCTWITHALFTONE &tone;
@@ -79,8 +51,8 @@ enum class Kind {
     Reference,        // millimetres, clamped to a metre, in steps of 8
     Feed,             // iOffset as given, iFeedLength clamped to a metre
     PrintMethod,      // "Direct" and "Normal" are direct thermal, anything else transfer
-    MediaTracking,    // the media table
-    Named,            // a table of choice names
+    MediaTracking,    // the media kinds
+    Named,            // the choice names of a job option
 };
 
 struct Setting {
@@ -89,42 +61,44 @@ struct Setting {
     const char *logFormat;
     int32_t &(*number)(Records &);
     bool &(*flag)(Records &) = nullptr;
-    const NamedChoice *names = nullptr;
+    EJobOption named = EJobOption::CutMode;
 };
+
+namespace k = ppdkeyword;
 
 // In the order they are read and logged.
 const Setting kSettings[] = {
-    {"MediaMethod", Kind::PrintMethod, "iPrinttype = %d", [](Records &r) -> int32_t & { return r.reg.iPrinttype; }},
-    {"AdjustHoriaontal", Kind::Reference, "iReference[0] = %d",
+    {k::kMediaMethod, Kind::PrintMethod, "iPrinttype = %d", [](Records &r) -> int32_t & { return r.reg.iPrinttype; }},
+    {k::kAdjustHorizontal, Kind::Reference, "iReference[0] = %d",
      [](Records &r) -> int32_t & { return r.reg.iReference[0]; }},
-    {"AdjustVertical", Kind::Reference, "iReference[1] = %d",
+    {k::kAdjustVertical, Kind::Reference, "iReference[1] = %d",
      [](Records &r) -> int32_t & { return r.reg.iReference[1]; }},
-    {"zeMediaTracking", Kind::MediaTracking, "Gap = %d, %d, %d", [](Records &r) -> int32_t & { return r.reg.iGap[0]; }},
-    {"FeedOffset", Kind::Feed, "iOffset = %d", [](Records &r) -> int32_t & { return r.reg.iOffset; }},
-    {"Rotate", Kind::Number, "iRotate = %d", [](Records &r) -> int32_t & { return r.reg.iRotate; }},
-    {"Darkness", Kind::PrinterOwn, "iDensity = %d", [](Records &r) -> int32_t & { return r.reg.iDensity; }},
-    {"zePrintRate", Kind::PrinterOwn, "iSpeed = %d", [](Records &r) -> int32_t & { return r.reg.iSpeed; }},
-    {"AutoDotted", Kind::Flag, "iDottedline = %d", nullptr, [](Records &r) -> bool & { return r.reg.iDottedline; }},
-    {"Brightness", Kind::NumberAlways, "iLiangdu = %d", [](Records &r) -> int32_t & { return r.tone.iLiangdu; }},
-    {"Contrast", Kind::Number, "iDuibidu = %d", [](Records &r) -> int32_t & { return r.tone.iDuibidu; }},
-    {"ImageFilter", Kind::Number, "iGrayMethod = %d", [](Records &r) -> int32_t & { return r.tone.iGrayMethod; }},
-    {"Threshold", Kind::Number, "iThreValue = %d", [](Records &r) -> int32_t & { return r.tone.iThreValue; }},
-    {"ImageCompress", Kind::Flag, "ImageCompress = %d", nullptr,
+    {k::kMediaTracking, Kind::MediaTracking, "Gap = %d, %d, %d", [](Records &r) -> int32_t & { return r.reg.iGap[0]; }},
+    {k::kFeedOffset, Kind::Feed, "iOffset = %d", [](Records &r) -> int32_t & { return r.reg.iOffset; }},
+    {k::kRotate, Kind::Number, "iRotate = %d", [](Records &r) -> int32_t & { return r.reg.iRotate; }},
+    {k::kDarkness, Kind::PrinterOwn, "iDensity = %d", [](Records &r) -> int32_t & { return r.reg.iDensity; }},
+    {k::kPrintRate, Kind::PrinterOwn, "iSpeed = %d", [](Records &r) -> int32_t & { return r.reg.iSpeed; }},
+    {k::kAutoDotted, Kind::Flag, "iDottedline = %d", nullptr, [](Records &r) -> bool & { return r.reg.iDottedline; }},
+    {k::kBrightness, Kind::NumberAlways, "iLiangdu = %d", [](Records &r) -> int32_t & { return r.tone.iLiangdu; }},
+    {k::kContrast, Kind::Number, "iDuibidu = %d", [](Records &r) -> int32_t & { return r.tone.iDuibidu; }},
+    {k::kImageFilter, Kind::Number, "iGrayMethod = %d", [](Records &r) -> int32_t & { return r.tone.iGrayMethod; }},
+    {k::kThreshold, Kind::Number, "iThreValue = %d", [](Records &r) -> int32_t & { return r.tone.iThreValue; }},
+    {k::kImageCompress, Kind::Flag, "ImageCompress = %d", nullptr,
      [](Records &r) -> bool & { return r.tone.ImageCompress; }},
-    {"CropEdgeTop", Kind::Number, "iCropTopEdge = %d", [](Records &r) -> int32_t & { return r.tone.iCropTopEdge; }},
-    {"CropEdgeBottom", Kind::Number, "iCropBottomEdge = %d",
+    {k::kCropEdgeTop, Kind::Number, "iCropTopEdge = %d", [](Records &r) -> int32_t & { return r.tone.iCropTopEdge; }},
+    {k::kCropEdgeBottom, Kind::Number, "iCropBottomEdge = %d",
      [](Records &r) -> int32_t & { return r.tone.iCropBottomEdge; }},
-    {"CropEdgeLeft", Kind::Number, "iCropLeftEdge = %d", [](Records &r) -> int32_t & { return r.tone.iCropLeftEdge; }},
-    {"CropEdgeRight", Kind::Number, "iCropRightEdge = %d",
+    {k::kCropEdgeLeft, Kind::Number, "iCropLeftEdge = %d", [](Records &r) -> int32_t & { return r.tone.iCropLeftEdge; }},
+    {k::kCropEdgeRight, Kind::Number, "iCropRightEdge = %d",
      [](Records &r) -> int32_t & { return r.tone.iCropRightEdge; }},
     // Finishing: only the printer classes that cut or have a drawer offer
     // these; a name the table does not know keeps the default.
-    {"CutMode", Kind::Named, "iCutMode = %d", [](Records &r) -> int32_t & { return r.reg.iCutMode; }, nullptr,
-     kCutModes},
-    {"CashDrawer", Kind::Named, "iCashDrawer = %d", [](Records &r) -> int32_t & { return r.reg.iCashDrawer; },
-     nullptr, kCashDrawerPulses},
-    {"CutterMode", Kind::Named, "iCutterMode = %d", [](Records &r) -> int32_t & { return r.reg.iCutterMode; },
-     nullptr, kCutterModes},
+    {k::kCutMode, Kind::Named, "iCutMode = %d", [](Records &r) -> int32_t & { return r.reg.iCutMode; }, nullptr,
+     EJobOption::CutMode},
+    {k::kCashDrawer, Kind::Named, "iCashDrawer = %d", [](Records &r) -> int32_t & { return r.reg.iCashDrawer; },
+     nullptr, EJobOption::CashDrawer},
+    {k::kCutterMode, Kind::Named, "iCutterMode = %d", [](Records &r) -> int32_t & { return r.reg.iCutterMode; },
+     nullptr, EJobOption::CutterMode},
 };
 
 }  // namespace
@@ -151,7 +125,7 @@ void CBaseRender::ReadSettings(ISettingsSource &source)
             }
             break;
         case Kind::PrinterOwn:
-            if (present && choice != "Default")
+            if (present && choice != k::kPrinterDefault)
                 AddLog(setting.logFormat, setting.number(records) = ChoiceNumber(choice));
             else
                 setting.number(records) = -1;
@@ -176,33 +150,22 @@ void CBaseRender::ReadSettings(ISettingsSource &source)
             break;
         case Kind::MediaTracking:
             if (present) {
-                for (const MediaRow &row : kMediaTable) {
-                    if (choice == row.choice) {
-                        regStruct.iGap[0] = row.type;
-                        regStruct.iGap[1] = row.length;
-                        regStruct.iGap[2] = row.offset;
-                        break;
-                    }
+                if (const tagMediaKind *kind = FindMediaKind(choice); kind != nullptr) {
+                    regStruct.iGap[0] = kind->tracking;
+                    regStruct.iGap[1] = kind->gapLength;
+                    regStruct.iGap[2] = kind->gapOffset;
                 }
                 AddLog(setting.logFormat, regStruct.iGap[0], regStruct.iGap[1], regStruct.iGap[2]);
             }
             break;
         case Kind::Named:
-            for (const NamedChoice *row = setting.names; present && row->choice != nullptr; ++row) {
-                if (choice == row->choice) {
-                    AddLog(setting.logFormat, setting.number(records) = row->value);
+            for (const tagOptionChoice &named : JobOptionInfo(setting.named).choices) {
+                if (present && choice == named.ppd) {
+                    AddLog(setting.logFormat, setting.number(records) = named.value);
                     break;
                 }
             }
             break;
         }
     }
-}
-
-std::vector<const char *> CBaseRender::SettingKeywords()
-{
-    std::vector<const char *> keywords;
-    for (const Setting &setting : kSettings)
-        keywords.push_back(setting.keyword);
-    return keywords;
 }

@@ -8,11 +8,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
 cmake -S . -B build-demo -DDOTWEAVE_TESTS=OFF >/dev/null
-cmake --build build-demo -j "$(nproc)" --target dotweave dotweave_ppds >/dev/null
+cmake --build build-demo -j "$(nproc)" --target dotweave dotweave_ppds dotweave-preview >/dev/null
 bash tools/run-samples.sh build-demo out/samples
 
 # What each printer would burn, as pictures beside the streams.
-cmake --build build-demo -j "$(nproc)" --target dotweave-preview >/dev/null
 echo
 echo "Previews:"
 for stream in out/samples/*/*.prn; do

@@ -5,26 +5,27 @@
 #
 #   tools/run-samples.sh [BUILD_FOLDER] [OUTPUT_FOLDER]
 #
-# Builds nothing: BUILD_FOLDER (default build) must hold the built dotweave
-# and its PPDs (ppd/dotweave/*.ppd).  Needs cupsfilter (Debian: cups),
-# the PDF and image filters (cups-filters, ghostscript) and python3.
+# Builds nothing: BUILD_FOLDER (default build) must hold the built dotweave,
+# dotweave-preview and the PPDs (ppd/dotweave/*.ppd).  Needs cupsfilter
+# (Debian: cups) and the PDF and image filters (cups-filters, ghostscript).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-build}" && pwd)
 out=${2:-out/samples}
 filter=$build/dotweave
+preview=$build/tools/dotweave-preview
 ppds=$build/ppd/dotweave
 
-for need in "$filter" "$ppds/dotweave-tspl-203dpi.ppd"; do
+for need in "$filter" "$preview" "$ppds/dotweave-tspl-203dpi.ppd"; do
     if [ ! -e "$need" ]; then
         echo "run-samples: $need is missing; build first (cmake --build $build)" >&2
         exit 2
     fi
 done
-for tool in cupsfilter python3; do
+for tool in cupsfilter; do
     if ! command -v "$tool" >/dev/null; then
-        echo "run-samples: $tool not found (apt-get install cups cups-filters ghostscript python3)" >&2
+        echo "run-samples: $tool not found (apt-get install cups cups-filters ghostscript)" >&2
         exit 2
     fi
 done
@@ -77,9 +78,13 @@ for ppd in "$ppds"/dotweave-*.ppd; do
             echo "run-samples: cupsfilter failed for $name $sample, see $out/$name/${sample%.*}.log" >&2
             failed=1
         fi
-        # Pages that print something; a malformed stream counts none.
-        pages=$(python3 "$root/tools/stream-pages.py" "$family" "$stream" 2>> "$out/$name/${sample%.*}.log" |
-                sed -n 's/^pages=\([0-9]*\) empty=\([0-9]*\).*/\1 \2/p' | awk '{ print $1 - $2 }')
+        # Pages that print something, as the preview decoder reads them; a
+        # malformed stream counts none.
+        if report=$("$preview" --lang "$family" -o "$work/pictures" "$stream" 2>> "$out/$name/${sample%.*}.log"); then
+            pages=$(grep -c "^Page [0-9]*: [0-9]* x [0-9]* dots" <<<"$report" || true)
+        else
+            pages=0
+        fi
         if [ -z "$pages" ] || [ "$pages" -lt 1 ]; then
             failed=1
         fi

@@ -36,7 +36,7 @@ for pair in gcc:g++ clang:clang++; do
 done
 
 echo "=== fuzz build (clang) ==="
-for target in fuzz_job fuzz_settings fuzz_hfm fuzz_picture; do
+for target in fuzz_job fuzz_settings fuzz_hfm fuzz_picture fuzz_job_settings; do
   [ "$target" = fuzz_hfm ] && [ ! -f printers/hfm_code.h ] && continue
   FUZZ_BUILD=build-ci-fuzz FUZZ_JOBS="$jobs" bash fuzz/run.sh "$target" 30
 done

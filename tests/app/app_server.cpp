@@ -103,28 +103,44 @@ ipp_t *JobRequest(ipp_op_t op, const std::string &uri, int jobId)
     return request;
 }
 
-// Numbers as integers, true and false as booleans, {...} as collections,
-// anything else as a keyword: libcups guesses names for attributes it does
-// not know, and vendor attributes are keywords.
-void AddJobAttribute(ipp_t *request, const char *name, const char *value)
+// Adds name=value with the type its text shows: {a=b ...} a collection of
+// such members, true or false a boolean, a number an integer (an enum for
+// orientation-requested), N-M a range, anything else a keyword: libcups
+// guesses names for attributes it does not know, collection members too.
+void AddJobAttribute(ipp_t *request, const char *name, const char *value, ipp_tag_t group = IPP_TAG_JOB)
 {
     const std::string text = value;
-    if (!text.empty() && text[0] == '{') {
-        cupsEncodeOption(request, IPP_TAG_JOB, name, value);
+    if (text.size() >= 2 && text.front() == '{' && text.back() == '}') {
+        cups_option_t *members = nullptr;
+        const int count = cupsParseOptions(text.substr(1, text.size() - 2).c_str(), 0, &members);
+        ipp_t *collection = ippNew();
+        for (int i = 0; i < count; ++i)
+            AddJobAttribute(collection, members[i].name, members[i].value, IPP_TAG_ZERO);
+        cupsFreeOptions(count, members);
+        ippAddCollection(request, group, name, collection);
+        ippDelete(collection);
         return;
     }
     if (text == "true" || text == "false") {
-        ippAddBoolean(request, IPP_TAG_JOB, name, text == "true");
+        ippAddBoolean(request, group, name, text == "true");
         return;
     }
     char *end = nullptr;
     const long number = std::strtol(value, &end, 10);
     if (!text.empty() && end != nullptr && *end == '\0') {
         const bool isEnum = std::string(name) == "orientation-requested";
-        ippAddInteger(request, IPP_TAG_JOB, isEnum ? IPP_TAG_ENUM : IPP_TAG_INTEGER, name, static_cast<int>(number));
+        ippAddInteger(request, group, isEnum ? IPP_TAG_ENUM : IPP_TAG_INTEGER, name, static_cast<int>(number));
         return;
     }
-    ippAddString(request, IPP_TAG_JOB, IPP_TAG_KEYWORD, name, nullptr, value);
+    if (!text.empty() && end != nullptr && end != value && *end == '-') {
+        char *last = nullptr;
+        const long upper = std::strtol(end + 1, &last, 10);
+        if (last != end + 1 && *last == '\0') {
+            ippAddRange(request, group, name, static_cast<int>(number), static_cast<int>(upper));
+            return;
+        }
+    }
+    ippAddString(request, group, IPP_TAG_KEYWORD, name, nullptr, value);
 }
 
 }  // namespace

@@ -4,12 +4,12 @@
 #include <cmath>
 #include <cups/cups.h>
 
-RasterPage MakeLabelPage(const DriverRow &row, unsigned maxLines)
+RasterPage MakeLabelPage(const tagDriverInfo &row, unsigned maxLines)
 {
-    const pwg_media_t *media = pwgMediaForPWG(row.defaultMedia);
-    const unsigned width = static_cast<unsigned>(std::lround(media->width * row.engine.dpi / 2540.0));
-    const unsigned height = std::min(maxLines, static_cast<unsigned>(std::lround(media->length * row.engine.dpi / 2540.0)));
-    RasterPage page = MakeRasterPage(width, height, 8, 0xFF, static_cast<unsigned>(row.engine.dpi));
+    const pwg_media_t *media = pwgMediaForPWG(row.model->defaultMedia);
+    const unsigned width = static_cast<unsigned>(std::lround(media->width * row.dpi / 2540.0));
+    const unsigned height = std::min(maxLines, static_cast<unsigned>(std::lround(media->length * row.dpi / 2540.0)));
+    RasterPage page = MakeRasterPage(width, height, 8, 0xFF, static_cast<unsigned>(row.dpi));
     for (unsigned y = height / 6; y < height * 5 / 6; ++y) {
         uint8_t *line = page.Row(y);
         for (unsigned x = width / 10; x < width * 9 / 10; ++x) {
@@ -26,11 +26,9 @@ RasterPage MakeLabelPage(const DriverRow &row, unsigned maxLines)
     return page;
 }
 
-std::string PpdPath(const DriverRow &row)
+std::string PpdPath(const tagDriverInfo &row)
 {
-    std::string name = std::string("dotweave-") + row.name + ".ppd";
-    std::replace(name.begin(), name.end(), '_', '-');
-    return std::string(DOTWEAVE_PPD_DIR) + "/" + name;
+    return std::string(DOTWEAVE_PPD_DIR) + "/" + row.ppdFileName;
 }
 
 std::string WriteBothRasters(const std::string &cupsPath, const std::string &pwgPath, std::vector<RasterPage> pages)

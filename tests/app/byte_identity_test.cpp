@@ -1,6 +1,6 @@
 // The application and the filter run the same engine: for the same page and
 // equivalent settings the printer receives the same bytes from both.
-#include "app/driver_table.h"
+#include "printers/driver_table.h"
 #include "app_server.h"
 #include "app_test_pages.h"
 #include "support/filter_runner.h"
@@ -42,7 +42,7 @@ TEST(ByteIdentity, AppWritesTheFiltersBytesForEveryDriver)
     AppServer server;
     for (const IdentityCase &c : kCases) {
         SCOPED_TRACE(c.driver);
-        const DriverRow *row = FindAppDriver(c.driver);
+        const tagDriverInfo *row = FindDriver(c.driver);
         ASSERT_NE(row, nullptr);
         const std::string folder = server.AddFilePrinter(c.driver, c.driver);
 
@@ -75,7 +75,7 @@ namespace {
 TEST(ByteIdentity, OverridesChangeOnlyTheirPages)
 {
     AppServer server;
-    const DriverRow *row = FindAppDriver("tspl_203dpi");
+    const tagDriverInfo *row = FindDriver("tspl_203dpi");
     ASSERT_NE(row, nullptr);
     const std::string folder = server.AddFilePrinter("label", row->name);
 
@@ -107,7 +107,7 @@ TEST(ByteIdentity, OverridesChangeOnlyTheirPages)
 TEST(ByteIdentity, ARefusedPageIsSkippedAndTheJobGoesOn)
 {
     AppServer server;
-    const DriverRow *row = FindAppDriver("escpos_203dpi");
+    const tagDriverInfo *row = FindDriver("escpos_203dpi");
     ASSERT_NE(row, nullptr);
     const std::string folder = server.AddFilePrinter("receipt", row->name);
 

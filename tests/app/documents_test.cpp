@@ -1,7 +1,7 @@
 // Documents as clients send them: pictures of every PNG kind and of any
 // shape print what they show, and a document the application cannot convert
 // fails its own job only.
-#include "app/driver_table.h"
+#include "printers/driver_table.h"
 #include "app_server.h"
 #include "preview/stream_decoder.h"
 #include "test_jpeg.h"
@@ -124,7 +124,8 @@ TEST(Documents, PicturesOfExtremeShapesPrintOnEveryDriver)
     TestPng::Filled(3000, 1, PNG_COLOR_TYPE_GRAY, 8, {0}).Write(server.Dir().File("wide-3000.png"));
     TestJpeg{1, 8000, {0}}.Write(server.Dir().File("tall.jpg"));
     TestJpeg{8000, 1, {0}}.Write(server.Dir().File("wide.jpg"));
-    for (const DriverRow &row : AppDrivers()) {
+    for (const tagDriverInfo *driver : AllDrivers()) {
+        const tagDriverInfo &row = *driver;
         SCOPED_TRACE(row.name);
         const std::string folder = server.AddFilePrinter(row.name, row.name);
         size_t printed = 0;

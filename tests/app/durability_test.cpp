@@ -1,7 +1,7 @@
 // Nothing is lost: printers and defaults survive a restart, a job waits for
 // a printer that is switched off, and a cancelled job leaves the printer at
 // a page boundary.
-#include "app/driver_table.h"
+#include "printers/driver_table.h"
 #include "app_server.h"
 #include "app_test_pages.h"
 #include "socket_printer.h"
@@ -67,7 +67,7 @@ private:
 TEST(Durability, PrintersAndDefaultsSurviveARestart)
 {
     AppServer server;
-    const DriverRow *row = FindAppDriver("tspl_203dpi");
+    const tagDriverInfo *row = FindDriver("tspl_203dpi");
     const std::string folder = server.AddFilePrinter("kept", row->name);
     std::string output;
     ASSERT_EQ(server.Run({"modify", "-d", "kept", "-o", "halftone-method-default=stucki", "-o",
@@ -119,7 +119,7 @@ TEST(Durability, PrintersSurviveAKillWhileTheStateIsSaved)
 TEST(Durability, AJobWaitsForAPrinterThatIsOff)
 {
     AppServer server;
-    const DriverRow *row = FindAppDriver("escpos_203dpi");
+    const tagDriverInfo *row = FindDriver("escpos_203dpi");
     int port = 0;
     {
         // Only to reserve a port number the printer will later listen on.
@@ -151,7 +151,7 @@ TEST(Durability, AJobWaitsForAPrinterThatIsOff)
 TEST(Durability, ACancelledJobEndsOnAPageBoundary)
 {
     AppServer server;
-    const DriverRow *row = FindAppDriver("tspl_203dpi");
+    const tagDriverInfo *row = FindDriver("tspl_203dpi");
     const RasterPage page = MakeLabelPage(*row, 1218);
     const std::string pwg =
         WriteBothRasters(server.Dir().File("pages.ras"), server.Dir().File("pages.pwg"), {page, page, page, page});
@@ -186,11 +186,16 @@ TEST(Durability, ACancelledJobEndsOnAPageBoundary)
         ASSERT_EQ(server.WaitForJob(printer, 1, 60), IPP_JSTATE_CANCELED);
         stream += port.ReadFor(std::chrono::milliseconds(500));
 
-        const StreamCheck check = CheckTsplStream(stream);
+        const StreamCheck check = CheckStreamOfModel(row->model->modelNumber, stream);
         EXPECT_TRUE(check.whole) << check.problem;
         EXPECT_GE(check.pages, 1);
         EXPECT_LT(check.pages, 4);
     }
+}
+
+StreamCheck CheckTspl(const std::string &stream)
+{
+    return CheckStreamOfModel(FindDriver("tspl_203dpi")->model->modelNumber, stream);
 }
 
 // What the port receives until the job stops (at most a minute).
@@ -231,7 +236,7 @@ TEST(Durability, AJobInterruptedByACrashIsHeldAtRestart)
     // The next job prints, alone.
     const int next = server.Print("slow", picture, "image/png");
     ASSERT_GT(next, 0);
-    StreamCheck check = CheckTsplStream(ReadUntilJobStops(port, server, "slow", next));
+    StreamCheck check = CheckTspl(ReadUntilJobStops(port, server, "slow", next));
     EXPECT_EQ(server.JobState("slow", next), IPP_JSTATE_COMPLETED) << server.JobMessage("slow", next);
     EXPECT_TRUE(check.whole) << check.problem;
     EXPECT_EQ(check.pages, 1);
@@ -239,7 +244,7 @@ TEST(Durability, AJobInterruptedByACrashIsHeldAtRestart)
 
     // Released, it prints.
     ASSERT_EQ(server.JobOperation(IPP_OP_RELEASE_JOB, "slow", interrupted), IPP_STATUS_OK);
-    check = CheckTsplStream(ReadUntilJobStops(port, server, "slow", interrupted));
+    check = CheckTspl(ReadUntilJobStops(port, server, "slow", interrupted));
     EXPECT_EQ(server.JobState("slow", interrupted), IPP_JSTATE_COMPLETED) << server.JobMessage("slow", interrupted);
     EXPECT_TRUE(check.whole) << check.problem;
     EXPECT_EQ(check.pages, 1);
@@ -292,7 +297,7 @@ TEST(Durability, SerialPortsGetRawBytesAtTheirSpeed)
     AppServer server({}, {std::string("LD_PRELOAD=") + DOTWEAVE_SHORT_WRITE_SHIM_PATH,
                           std::string("ASAN_OPTIONS=") + (sanitizer != nullptr ? sanitizer : "") +
                               ":verify_asan_link_order=0"});
-    const DriverRow *row = FindAppDriver("peripage_203dpi");
+    const tagDriverInfo *row = FindDriver("peripage_203dpi");
     PseudoTerminal port;
     server.AddPrinter("pocket", row->name, "serial:" + port.Name() + "?baud=9600");
 

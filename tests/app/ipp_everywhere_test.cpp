@@ -1,5 +1,5 @@
 // CUPS's own IPP Everywhere conformance tests against a printer of each driver.
-#include "app/driver_table.h"
+#include "printers/driver_table.h"
 #include "app_server.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +23,8 @@ TEST(IppEverywhere, EveryTestPassesForEveryDriver)
 {
     AppServer server;
     const std::string png = std::string(DOTWEAVE_SOURCE_DIR) + "/samples/photo.png";
-    for (const DriverRow &row : AppDrivers()) {
+    for (const tagDriverInfo *driver : AllDrivers()) {
+        const tagDriverInfo &row = *driver;
         SCOPED_TRACE(row.name);
         const std::string folder = server.AddFilePrinter(row.name, row.name);
         // printer-up-time is 0 in the server's first second, which the tests refuse.

@@ -1,6 +1,6 @@
 // Four printers with fifty jobs each, all submitted at once: every job
 // completes, every stream decodes whole, none is lost or mixed with another.
-#include "app/driver_table.h"
+#include "printers/driver_table.h"
 #include "app_server.h"
 #include "preview/stream_decoder.h"
 
@@ -41,7 +41,7 @@ TEST(Load, FourPrintersFiftyJobsEachAtOnce)
     std::vector<std::thread> submitters;
     for (size_t p = 0; p < std::size(kPrinters); ++p) {
         submitters.emplace_back([&, p] {
-            const std::string media = std::string("media=") + FindAppDriver(kPrinters[p].driver)->defaultMedia;
+            const std::string media = std::string("media=") + FindDriver(kPrinters[p].driver)->model->defaultMedia;
             for (int i = 0; i < kJobsEach; ++i) {
                 std::string answer;
                 jobs[p].push_back(server.Print(kPrinters[p].driver, png, "image/png", media, &answer));

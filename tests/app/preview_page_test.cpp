@@ -1,6 +1,6 @@
 // Each printer's web page shows the last job's pages as the printer burns
 // them, checked in a real browser.
-#include "app/driver_table.h"
+#include "printers/driver_table.h"
 #include "app_server.h"
 #include "preview/stream_decoder.h"
 

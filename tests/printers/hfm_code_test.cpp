@@ -13,7 +13,7 @@ namespace {
 
 using hfmtest::CodedBand;
 using hfmtest::DecodeBands;
-using hfmtest::DecodeTree;
+using hfmtest::TreeFromWalks;
 
 std::string CodeOf(const HGMRNCODENODE &leaf)
 {
@@ -184,7 +184,7 @@ TEST(HfmCode, AllByteValuesGive511Nodes)
     EXPECT_EQ(coded.nodes[510].iWeight, static_cast<int>(data.size()));
     for (int i = 0; i < 511; ++i)
         EXPECT_EQ(coded.nodes[i].wValue, i) << i;  // leaves 0..255 in order, then 256..510
-    auto tree = DecodeTree::FromWalks(coded.pre, coded.in);
+    auto tree = TreeFromWalks(coded.pre, coded.in);
     ASSERT_TRUE(tree);
     const auto check = DecodeBands(*tree, coded.bands, 8);
     EXPECT_EQ(check.fault, "");
@@ -253,7 +253,7 @@ TEST(HfmCode, LineThatAloneReachesTheLimitFormsItsOwnBand)
         EXPECT_EQ(bands.bands[k].pData[0], 0) << k;
         copies.push_back({std::vector<uint8_t>(bands.bands[k].pData, bands.bands[k].pData + bands.bands[k].iLength)});
     }
-    auto tree = DecodeTree::FromWalks(Walk(coder.GetTreePreorder(nodes.get(), nodeCount), nodeCount),
+    auto tree = TreeFromWalks(Walk(coder.GetTreePreorder(nodes.get(), nodeCount), nodeCount),
                                       Walk(coder.GetTreeMiddleorder(nodes.get(), nodeCount), nodeCount));
     ASSERT_TRUE(tree);
     const auto check = DecodeBands(*tree, copies, 8);
@@ -291,7 +291,7 @@ TEST(HfmCode, RandomPagesDecodeBackToTheirBytes)
         }
         Coded coded = Code(data, c.lineLength, c.bandSize);
         ASSERT_TRUE(coded.nodes);
-        auto tree = DecodeTree::FromWalks(coded.pre, coded.in);
+        auto tree = TreeFromWalks(coded.pre, coded.in);
         ASSERT_TRUE(tree);
         const auto check = DecodeBands(*tree, coded.bands, static_cast<size_t>(c.lineLength));
         ASSERT_EQ(check.fault, "");
@@ -355,7 +355,7 @@ TEST(HfmCode, LongCodesDecodeBackToTheirBytes)
     std::vector<CodedBand> copies;
     for (const tagHfmBand &band : bands.View())
         copies.push_back({std::vector<uint8_t>(band.pData, band.pData + band.iLength)});
-    auto tree = DecodeTree::FromWalks(Walk(coder.GetTreePreorder(nodes.data(), nodeCount), nodeCount),
+    auto tree = TreeFromWalks(Walk(coder.GetTreePreorder(nodes.data(), nodeCount), nodeCount),
                                       Walk(coder.GetTreeMiddleorder(nodes.data(), nodeCount), nodeCount));
     ASSERT_TRUE(tree);
     const auto check = DecodeBands(*tree, copies, 16);

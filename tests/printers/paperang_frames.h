@@ -113,7 +113,7 @@ inline std::vector<Page> ReadPages(const std::vector<Packet> &packets, std::stri
             pre.push_back(static_cast<uint16_t>(Low16(treeBytes.data() + 2 * i)));
             in.push_back(static_cast<uint16_t>(Low16(treeBytes.data() + 2 * (nodes + i))));
         }
-        const auto tree = hfmtest::DecodeTree::FromWalks(pre, in);
+        const auto tree = hfmtest::TreeFromWalks(pre, in);
         if (treeBytes.size() % 4 != 0 || !tree) {
             fault = where + "the tree does not rebuild";
             return pages;

@@ -176,17 +176,6 @@ TEST(PeriPagePage, MediaTypeChoosesMediaByteMarkFeedAndCutLine)
     }
 }
 
-TEST(PeriPagePage, FeedBeforeFollowsCentring)
-{
-    Capture printer;
-    LoadPreparedPage(printer, 8, 1, {0xFF}, 203);
-    printer.regStruct.iFeedBefore = 33;
-    printer.OnPaintBmp();
-    const std::string expected = kStart + Media(0x01) + kReset + kCenter + Bytes({0x1B, 0x4A, 0xFF, 0x1B, 0x4A, 0x08}) +
-                                 Bytes({0x1D, 0x76, 0x30, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00}) + kCutLine + kEnd;
-    EXPECT_EQ(printer.writes.at(0), expected) << Hex(printer.writes.at(0));
-}
-
 TEST(PeriPagePage, WidePageIsCutToTheHeadOnlyWhenCompressed)
 {
     struct Case {

@@ -22,14 +22,36 @@ namespace {
 
 using Settings = std::vector<std::pair<std::string, std::string>>;
 
+// The records the filter reads from these PPD choices.
+tagJobSettings Records(const Settings &settings)
+{
+    class Choices final : public ISettingsSource {
+    public:
+        explicit Choices(const Settings &settings) : settings(settings) {}
+        std::string Choice(const char *keyword) override
+        {
+            for (const auto &[name, choice] : settings)
+                if (name == keyword)
+                    return choice;
+            return std::string();
+        }
+
+    private:
+        const Settings &settings;
+    } choices(settings);
+    CBaseRender reader;
+    reader.ReadSettings(choices);
+    return {reader.regStruct, reader.halftone};
+}
+
 // Runs a whole job: every page line by line, as many pages as the job lets
 // through before it is canceled or fails. `halfway` runs in the middle of
 // every page, with the page's number.
 void DriveJob(CPrintJob &job, const std::vector<RasterPage> &pages, const Settings &settings,
               const std::function<void(int)> &halfway = {})
 {
-    CSettingPairs pairs(settings);
-    job.Start("test", &pairs);
+    const tagJobSettings records = Records(settings);
+    job.Start("test", &records);
     for (const RasterPage &page : pages) {
         if (job.IsCanceled() || job.Failed())
             break;
@@ -159,12 +181,11 @@ TEST(PrintJob, PageSettingsHoldForTheirPageOnly)
 
     CollectingOutput output;
     CPrintJob printJob(CreateRender(EPrinterLanguage::TSPL), output);
-    CSettingPairs jobPairs(job), pagePairs(page);
-    ASSERT_TRUE(printJob.Start("test", &jobPairs));
+    const tagJobSettings jobRecords = Records(job), pageRecords = Records(page);
+    ASSERT_TRUE(printJob.Start("test", &jobRecords));
     for (size_t i = 0; i < pages.size(); ++i) {
-        if (i == 1) {
-            ASSERT_TRUE(printJob.OverridePage(pagePairs));
-        }
+        if (i == 1)
+            printJob.OverridePage(pageRecords);
         cups_page_header2_t header;
         FillRasterHeader(pages[i], header);
         ASSERT_TRUE(printJob.BeginPage(header));

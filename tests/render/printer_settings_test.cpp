@@ -215,49 +215,4 @@ TEST_F(PrinterSettings, ReferencesAndFeedStopAtOneMetre)
     EXPECT_EQ(render->regStruct.iFeedLength, -1000);
 }
 
-TEST_F(PrinterSettings, PairsGiveTheRecordsThePpdGives)
-{
-    // Both front ends read through the same table: the same choices as a
-    // PPD's marked options and as keyword/choice pairs give the same records.
-    const std::vector<std::pair<std::string, std::string>> choices = {
-        {"MediaMethod", "Transfer"}, {"AdjustHoriaontal", "-2"}, {"AdjustVertical", "3"},
-        {"zeMediaTracking", "BLine"}, {"FeedOffset", "2000"},    {"Rotate", "3"},
-        {"Darkness", "Default"},      {"zePrintRate", "6"},      {"AutoDotted", "1"},
-        {"Brightness", "-32"},        {"Contrast", "25"},        {"ImageFilter", "9"},
-        {"Threshold", "96"},          {"ImageCompress", "1"},    {"CropEdgeTop", "-1"},
-        {"CropEdgeBottom", "5"},      {"CropEdgeLeft", "2"},     {"CropEdgeRight", "10"},
-        {"CutMode", "PagePartial"},   {"CashDrawer", "BeforePage"}, {"CutterMode", "Tear"},
-    };
-    std::vector<PpdOption> options;
-    for (const auto &[keyword, choice] : choices)
-        options.push_back(Option(keyword, choice));
-    Read(options);
-    const std::vector<std::string> ppdLog = g_log;
-
-    CCupsRender<CPrinterESCPOS> fromPairs;
-    fromPairs.SetOutput(&output);
-    CSettingPairs pairs(choices);
-    g_log.clear();
-    fromPairs.ReadSettings(pairs);
-
-    auto fields = [](const CBaseRender &r) {
-        const tagREGSTRUCT &g = r.regStruct;
-        const tagREGSTRUCTWITHALFTONE &t = r.halftone;
-        return std::vector<int>{g.iSpeed, g.iDensity, g.iReference[0], g.iReference[1], g.iRotate, g.iMirror,
-                                g.iNegative, g.iScale, g.iDottedline, g.iPauseKey, g.iWaterMark, g.iGap[0], g.iGap[1],
-                                g.iGap[2], g.iOffset, g.iCutterMode, g.iPrinttype, g.iCutMode, g.iFeedBefore,
-                                g.iFeedLength, g.iCashDrawer, t.iGrayMethod, t.iThreValue, t.iLiangdu, t.iDuibidu,
-                                t.iCropTopEdge, t.iCropBottomEdge, t.iCropLeftEdge, t.iCropRightEdge, t.ImageCompress};
-    };
-    EXPECT_EQ(fields(fromPairs), fields(*render));
-    // The value lines are the same too; the PPD adds its marked-choice lines.
-    std::vector<std::string> values;
-    for (const std::string &line : ppdLog)
-        if (line.find("marked=") == std::string::npos && line.rfind("CCupsRender", 0) != 0)
-            values.push_back(line);
-    EXPECT_EQ(values, g_log);
-    EXPECT_EQ(render->regStruct.iFeedLength, 1000);
-    EXPECT_EQ(render->regStruct.iCutMode, kCutPagePartial);
-}
-
 }  // namespace

@@ -1,0 +1,5 @@
+#pragma once
+
+#include "printers/printer_model.h"
+
+const tagPrinterModel &TsplModel();
