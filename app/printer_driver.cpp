@@ -5,6 +5,7 @@
 #include "app/page_overrides.h"
 #include "app/preview_web_page.h"
 #include "app/printer_home_guard.h"
+#include "app/raw_document.h"
 #include "app/raster_callbacks.h"
 #include "app/serial_device.h"
 #include "app/vendor_options.h"
@@ -171,9 +172,10 @@ bool DescribeDriver(pappl_system_t *system, const char *driverName, const char *
     data->rendjob_cb = EndRasterJob;
     data->identify_cb = Identify;
     data->delete_cb = [](pappl_printer_t *printer, pappl_pr_driver_data_t *) { RemovePreviewPage(printer); };
-    // PNG and JPEG reach dotweave's document filters to this type.
+    // PNG and JPEG reach dotweave's document filters to this type; documents
+    // of this type are the printer's own commands, passed on unchanged.
     data->format = model.rawMimeType;
-    data->printfile_cb = RefuseRawDocument;
+    data->printfile_cb = PrintRawDocument;
 
     std::snprintf(data->make_and_model, sizeof(data->make_and_model), "dotweave %s", driver->modelName);
     data->ppm = 10;
