@@ -5,6 +5,7 @@
 #include "app/file_device.h"
 #include "app/interrupted_jobs.h"
 #include "app/printer_driver.h"
+#include "app/printer_status.h"
 #include "app/raw_document.h"
 #include "app/serial_device.h"
 #include "app/state_file.h"
@@ -137,6 +138,8 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void *)
     }
     SetJobFileFolder(OptionValue(numOptions, options, "jobfile-directory"));
 
+    // Printers are asked how they are unless the administrator says not to.
+    EnableStatusQueries(OptionValue(numOptions, options, "status-queries", "yes") != "no");
     AddDocumentFilters(system);
     papplSystemSetMIMECallback(system, RecogniseRawDocument, nullptr);
     g_drivers = PapplDrivers();

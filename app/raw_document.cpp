@@ -3,6 +3,7 @@
 #include "app/file_device.h"
 #include "app/job_output.h"
 #include "app/last_jobs.h"
+#include "app/printer_status.h"
 #include "printers/stream_signature.h"
 
 #include <cerrno>
@@ -45,6 +46,8 @@ bool PrintRawDocument(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *de
     if (fd < 0)
         return Fail(job, file == nullptr ? "the job has no document" : std::strerror(errno));
     FileCloser closer(fd);
+    if (!WaitUntilPrinterCanPrint(job, device))
+        return false;
     papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Sending printer commands (%s) unchanged.", papplJobGetFormat(job));
 
     PapplJobOutput output(job, device);
@@ -68,6 +71,8 @@ bool PrintRawDocument(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *de
         }
     }
     papplDeviceFlush(device);
+    if (sent)
+        sent = CheckPrinterAfterJob(job, device);
     EndJobFile(papplJobGetPrinter(job), device);
 
     LastJobs::Job last;

@@ -6,8 +6,14 @@
 #include <thread>
 #include <vector>
 
+// What a test printer says when asked for its status.
+enum class PrinterState { Ready, PaperOut, CoverOpen, Jam, Silent, Slow };
+
 // An AppSocket printer on a loopback port: each connection's bytes are kept
-// as one stream. Reading can be slowed down to hold a job on the wire.
+// as one stream. Reading can be slowed down to hold a job on the wire. It
+// answers the status queries of ESC/POS (DLE EOT), TSPL (<ESC>!?), CPCL
+// (ESC h) and PeriPage (battery) from a state the test sets; the queries
+// at the start and end of a connection are kept out of its stream.
 class SocketPrinter {
 public:
     // port 0: a free port. bytesPerTick/tickMs: read at most this much per tick.
@@ -18,12 +24,19 @@ public:
 
     int Port() const { return port; }
     size_t BytesReceived() const;
-    // Streams of finished connections.
+    // Streams of finished connections that held more than status queries.
     std::vector<std::string> Streams() const;
     std::string Uri() const { return "socket://127.0.0.1:" + std::to_string(port); }
 
+    void SetState(PrinterState newState) { state = newState; }
+    void SetBattery(int percent) { battery = percent; }
+    // Status queries received so far.
+    int Queries() const { return queries; }
+
 private:
     void Serve();
+    // Answers the queries in stream[from..]; where the scan got to.
+    size_t Answer(int connection, const std::string &stream, size_t from);
 
     int listener = -1;
     int port = 0;
@@ -31,6 +44,9 @@ private:
     int tickMs;
     std::atomic<bool> stopping{false};
     std::atomic<size_t> received{0};
+    std::atomic<PrinterState> state{PrinterState::Ready};
+    std::atomic<int> battery{80};
+    std::atomic<int> queries{0};
     mutable std::mutex mutex;
     std::vector<std::string> streams;
     std::thread thread;
