@@ -6,7 +6,6 @@
 #include "app/job_end_report.h"
 #include "app/job_output.h"
 #include "app/job_request.h"
-#include "app/last_jobs.h"
 #include "app/page_overrides.h"
 #include "app/page_tally.h"
 #include "app/printer_status.h"
@@ -221,10 +220,6 @@ bool EndRasterJob(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *device
     papplDeviceFlush(device);
     printed = CheckPrinterAfterJob(job, device) && printed;
     EndJobFile(papplJobGetPrinter(job), device);
-    LastJobs::Job last;
-    last.id = papplJobGetID(job);
-    last.tooLarge = context->output.CaptureOverflowed();
-    last.bytes = context->output.TakeCapture();
-    LastJobs::Instance().Put(papplPrinterGetID(papplJobGetPrinter(job)), std::move(last));
+    context->output.KeepAsLastJob();
     return printed;
 }

@@ -2,7 +2,6 @@
 
 #include "app/file_device.h"
 #include "app/job_output.h"
-#include "app/last_jobs.h"
 #include "app/printer_status.h"
 #include "printers/stream_signature.h"
 
@@ -75,11 +74,7 @@ bool PrintRawDocument(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *de
         sent = CheckPrinterAfterJob(job, device);
     EndJobFile(papplJobGetPrinter(job), device);
 
-    LastJobs::Job last;
-    last.id = papplJobGetID(job);
-    last.tooLarge = output.CaptureOverflowed();
-    last.bytes = output.TakeCapture();
-    LastJobs::Instance().Put(papplPrinterGetID(papplJobGetPrinter(job)), std::move(last));
+    output.KeepAsLastJob();
     return sent;
 }
 

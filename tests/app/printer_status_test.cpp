@@ -3,6 +3,7 @@
 // cannot print and prints whole once they can, and a printer that never
 // answers still prints.
 #include "app_server.h"
+#include "serial_printer.h"
 #include "socket_printer.h"
 
 #include <gtest/gtest.h>
@@ -132,15 +133,27 @@ TEST(PrinterStatus, AJobAfterWhichThePaperIsOutIsNotCompleted)
         << server.JobMessage("receipt", job);
 }
 
-TEST(PrinterStatus, APocketPrinterShowsItsBattery)
+// Through a serial line as through a socket: a pocket printer on its
+// Bluetooth line shows its battery, a receipt printer on a wired one its
+// paper running out.
+TEST(PrinterStatus, SerialPrintersAnswerThroughTheirLine)
 {
     AppServer server;
-    SocketPrinter printer;
-    printer.SetBattery(64);
-    server.AddPrinter("pocket", "peripage_203dpi", printer.Uri());
-    const std::string shown = WaitForAttribute(server, "pocket", "Battery");
+    SerialPrinter pocket;
+    pocket.SetBattery(64);
+    server.AddPrinter("pocket", "peripage_203dpi", pocket.Uri());
+    std::string shown = WaitForAttribute(server, "pocket", "level=64");
     EXPECT_NE(shown.find("Battery"), std::string::npos) << shown;
     EXPECT_NE(shown.find("level=64"), std::string::npos) << shown;
+
+    SerialPrinter receipt;
+    receipt.SetState(PrinterState::PaperOut);
+    server.AddPrinter("receipt", "escpos_203dpi", receipt.Uri());
+    shown = WaitForAttribute(server, "receipt", "media-empty");
+    EXPECT_NE(shown.find("media-empty"), std::string::npos) << shown;
+    receipt.SetState(PrinterState::Ready);
+    shown = WaitForAttribute(server, "receipt", "media-empty", false);
+    EXPECT_EQ(shown.find("media-empty"), std::string::npos) << shown;
 }
 
 // A printer that never answers, or answers too late, costs a few bounded

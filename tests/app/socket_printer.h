@@ -1,13 +1,12 @@
 #pragma once
 
+#include "status_answers.h"
+
 #include <atomic>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
-
-// What a test printer says when asked for its status.
-enum class PrinterState { Ready, PaperOut, CoverOpen, Jam, Silent, Slow };
 
 // An AppSocket printer on a loopback port: each connection's bytes are kept
 // as one stream. Reading can be slowed down to hold a job on the wire. It
@@ -31,12 +30,10 @@ public:
     void SetState(PrinterState newState) { state = newState; }
     void SetBattery(int percent) { battery = percent; }
     // Status queries received so far.
-    int Queries() const { return queries; }
+    int Queries() const { return answers.Questions(); }
 
 private:
     void Serve();
-    // Answers the queries in stream[from..]; where the scan got to.
-    size_t Answer(int connection, const std::string &stream, size_t from);
 
     int listener = -1;
     int port = 0;
@@ -46,7 +43,7 @@ private:
     std::atomic<size_t> received{0};
     std::atomic<PrinterState> state{PrinterState::Ready};
     std::atomic<int> battery{80};
-    std::atomic<int> queries{0};
+    StatusAnswers answers;
     mutable std::mutex mutex;
     std::vector<std::string> streams;
     std::thread thread;
