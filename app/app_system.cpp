@@ -5,6 +5,8 @@
 #include "app/file_device.h"
 #include "app/interrupted_jobs.h"
 #include "app/printer_driver.h"
+#include "app/printer_status.h"
+#include "app/raw_document.h"
 #include "app/serial_device.h"
 #include "app/state_file.h"
 
@@ -93,6 +95,10 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void *)
         soptions |= PAPPL_SOPTIONS_WEB_REMOTE;
     else
         soptions |= PAPPL_SOPTIONS_NO_TLS;
+    // AppSocket listeners (port 9099 + printer number) take jobs from
+    // anyone on any interface without a login: only when asked for.
+    if (OptionValue(numOptions, options, "raw-socket", "no") == "yes")
+        soptions |= PAPPL_SOPTIONS_RAW_SOCKET;
 
     pappl_system_t *system = papplSystemCreate(soptions, "dotweave", static_cast<int>(port), "_print,_universal",
                                                spool.empty() ? nullptr : spool.c_str(), logFile.c_str(),
@@ -132,7 +138,10 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void *)
     }
     SetJobFileFolder(OptionValue(numOptions, options, "jobfile-directory"));
 
+    // Printers are asked how they are unless the administrator says not to.
+    EnableStatusQueries(OptionValue(numOptions, options, "status-queries", "yes") != "no");
     AddDocumentFilters(system);
+    papplSystemSetMIMECallback(system, RecogniseRawDocument, nullptr);
     g_drivers = PapplDrivers();
     papplSystemSetPrinterDrivers(system, static_cast<int>(g_drivers.size()), g_drivers.data(), MatchDriver,
                                  SetUpPrinter, DescribeDriver, nullptr);

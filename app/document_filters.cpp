@@ -57,12 +57,3 @@ bool HasDocumentFilter(const char *format, const char *driverFormat)
             return true;
     return driverFormat != nullptr && std::strcmp(format, driverFormat) == 0;
 }
-
-bool RefuseRawDocument(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *)
-{
-    const char *format = papplJobGetFormat(job);
-    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Printer commands (%s) are not passed on to the printer.", format);
-    papplJobSetMessage(job, "Documents of type %s cannot be printed: printer commands are not passed on.", format);
-    papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, PAPPL_JREASON_NONE);
-    return false;
-}

@@ -11,10 +11,6 @@
 void AddDocumentFilters(pappl_system_t *system);
 
 // Whether a spooled document of this type reaches dotweave on a printer
-// whose driver names driverFormat: a picture, or the printer's raw type
-// (refused with a reason of its own).
+// whose driver names driverFormat: a picture, or the printer's raw type.
 bool HasDocumentFilter(const char *format, const char *driverFormat);
 
-// PAPPL's callback for a document of the printer's raw type: refused with a
-// message, as raw printer commands are not passed on.
-bool RefuseRawDocument(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device);

@@ -20,6 +20,16 @@ bool PapplJobOutput::Write(const void *data, size_t size)
     return true;
 }
 
+void PapplJobOutput::KeepAsLastJob()
+{
+    LastJobs::Job last;
+    last.id = papplJobGetID(job);
+    last.tooLarge = overflowed;
+    last.bytes = std::move(capture);
+    capture.clear();
+    LastJobs::Instance().Put(papplPrinterGetID(papplJobGetPrinter(job)), std::move(last));
+}
+
 void PapplJobOutput::Message(Level level, const char *text)
 {
     papplJobSetMessage(job, "%s", text);

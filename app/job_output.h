@@ -18,10 +18,9 @@ public:
     void Log(int priority, const char *line) override;
 
     size_t BytesWritten() const { return written; }
-    // What the printer received, for the preview page; empty once the job
-    // passed what is kept.
-    std::string TakeCapture() { return std::move(capture); }
-    bool CaptureOverflowed() const { return overflowed; }
+    // Keeps what the printer received as the printer's last job, for the
+    // preview page (too large a job only as such).
+    void KeepAsLastJob();
 
 private:
     std::string capture;

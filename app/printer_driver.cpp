@@ -5,6 +5,8 @@
 #include "app/page_overrides.h"
 #include "app/preview_web_page.h"
 #include "app/printer_home_guard.h"
+#include "app/printer_status.h"
+#include "app/raw_document.h"
 #include "app/raster_callbacks.h"
 #include "app/serial_device.h"
 #include "app/vendor_options.h"
@@ -170,10 +172,15 @@ bool DescribeDriver(pappl_system_t *system, const char *driverName, const char *
     data->rendpage_cb = EndRasterPage;
     data->rendjob_cb = EndRasterJob;
     data->identify_cb = Identify;
-    data->delete_cb = [](pappl_printer_t *printer, pappl_pr_driver_data_t *) { RemovePreviewPage(printer); };
-    // PNG and JPEG reach dotweave's document filters to this type.
+    data->delete_cb = [](pappl_printer_t *printer, pappl_pr_driver_data_t *) {
+        RemovePreviewPage(printer);
+        ForgetPrinterStatus(printer);
+    };
+    data->status_cb = RefreshPrinterStatus;
+    // PNG and JPEG reach dotweave's document filters to this type; documents
+    // of this type are the printer's own commands, passed on unchanged.
     data->format = model.rawMimeType;
-    data->printfile_cb = RefuseRawDocument;
+    data->printfile_cb = PrintRawDocument;
 
     std::snprintf(data->make_and_model, sizeof(data->make_and_model), "dotweave %s", driver->modelName);
     data->ppm = 10;
@@ -258,15 +265,7 @@ const char *MatchDriver(const char *, const char *, const char *deviceId, void *
 
 void SetUpPrinter(pappl_printer_t *printer, void *)
 {
-    // Thermal printers burn the paper itself: the roll is the one supply,
-    // and they report no level for it.
-    pappl_supply_t supply{};
-    supply.color = PAPPL_SUPPLY_COLOR_NO_COLOR;
-    std::snprintf(supply.description, sizeof(supply.description), "Thermal paper");
-    supply.is_consumed = true;
-    supply.level = -1;
-    supply.type = PAPPL_SUPPLY_TYPE_OTHER;
-    papplPrinterSetSupplies(printer, 1, &supply);
+    SetPrinterSupplies(printer, -1);
     AddPreviewPage(printer);
     GuardPrinterHomePage(printer);
 }

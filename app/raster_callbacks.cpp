@@ -6,9 +6,9 @@
 #include "app/job_end_report.h"
 #include "app/job_output.h"
 #include "app/job_request.h"
-#include "app/last_jobs.h"
 #include "app/page_overrides.h"
 #include "app/page_tally.h"
+#include "app/printer_status.h"
 #include "printers/driver_table.h"
 #include "render/print_job.h"
 
@@ -123,6 +123,8 @@ bool StartRasterJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_
         return false;
     }
     const tagJobSettings settings = MapJobSettings(*row, request);
+    if (!WaitUntilPrinterCanPrint(job, device))
+        return false;
 
     std::unique_ptr<JobContext> context(new (std::nothrow) JobContext(job, device, *row, std::move(request)));
     if (context == nullptr)
@@ -214,13 +216,10 @@ bool EndRasterJob(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *device
     papplJobSetData(job, nullptr);
     if (context == nullptr)
         return false;
-    const bool printed = ReportJobEnd(job, context->tally, context->engine.Pages(), context->engine.Finish());
+    bool printed = ReportJobEnd(job, context->tally, context->engine.Pages(), context->engine.Finish());
     papplDeviceFlush(device);
+    printed = CheckPrinterAfterJob(job, device) && printed;
     EndJobFile(papplJobGetPrinter(job), device);
-    LastJobs::Job last;
-    last.id = papplJobGetID(job);
-    last.tooLarge = context->output.CaptureOverflowed();
-    last.bytes = context->output.TakeCapture();
-    LastJobs::Instance().Put(papplPrinterGetID(papplJobGetPrinter(job)), std::move(last));
+    context->output.KeepAsLastJob();
     return printed;
 }

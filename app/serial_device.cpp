@@ -127,6 +127,16 @@ ssize_t ReadPort(pappl_device_t *device, void *buffer, size_t bytes)
     return read(port->fd, buffer, bytes);
 }
 
+}  // namespace
+
+int SerialPortFd(pappl_device_t *device)
+{
+    const auto *port = static_cast<const SerialPort *>(papplDeviceGetData(device));
+    return port != nullptr ? port->fd : -1;
+}
+
+namespace {
+
 ssize_t WritePort(pappl_device_t *device, const void *buffer, size_t bytes)
 {
     auto *port = static_cast<SerialPort *>(papplDeviceGetData(device));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <pappl/pappl.h>
+
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -22,3 +24,7 @@ std::optional<SerialAddress> ParseSerialUri(const char *uri);
 std::string SerialLineProblem(const std::string &path, dev_t *device = nullptr);
 
 void AddSerialScheme();
+
+// The open line of a serial device, for waiting on its answers; -1 when
+// closed. Only for a device opened from a serial: address.
+int SerialPortFd(pappl_device_t *device);

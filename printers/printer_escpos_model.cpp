@@ -35,6 +35,8 @@ constexpr tagModelOption kOptions[] = {
 constexpr tagDeviceIdMatch kDeviceIds[] = {
     {"", "", "ESC/POS", "escpos_203dpi"},
     {"", "", "ESCPOS", "escpos_203dpi"},
+    // Epson's TM receipt printers, whatever command set they list.
+    {"EPSON", "TM-", "", "escpos_203dpi"},
 };
 
 // Receipt printers feed a continuous roll and sense nothing.

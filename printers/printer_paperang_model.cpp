@@ -21,12 +21,18 @@ constexpr tagModelOption kOptions[] = {
     {O::TrimLeft, 0},                {O::TrimRight, 0},
 };
 
+// The P2 family prints at 300 dpi, the P1 at 203.
+constexpr tagDeviceIdMatch kDeviceIds[] = {
+    {"PAPERANG", "P2", "", "paperang_300dpi"},
+    {"PAPERANG", "", "", "paperang_203dpi"},
+};
+
 const tagPrinterModel kModel = {
     "Paperang", EPrinterLanguage::Paperang, 23, EPrinterClass::Pocket, kDrivers,
     kPocketMediaSizes, "om_57x100mm_57x100mm", "custom_min_57x10mm", kPocketMediaTypes, "continuous",
     kSenseContinuous | kSenseGap | kSenseMark, kSenseContinuous,
     kOptions, 0, 0, 0, 0,
-    {}, "application/vnd.dotweave-paperang", "paperang",
+    kDeviceIds, "application/vnd.dotweave-paperang", "paperang",
 };
 
 }  // namespace

@@ -22,12 +22,19 @@ constexpr tagModelOption kOptions[] = {
     {O::BitmapCompression, 0},
 };
 
+// The A6 prints at 203 dpi; the A6+ and A40 at 300 (304 in fact).
+constexpr tagDeviceIdMatch kDeviceIds[] = {
+    {"PERIPAGE", "A6+", "", "peripage_300dpi"},
+    {"PERIPAGE", "A40", "", "peripage_300dpi"},
+    {"PERIPAGE", "", "", "peripage_203dpi"},
+};
+
 const tagPrinterModel kModel = {
     "PeriPage", EPrinterLanguage::PeriPage, 24, EPrinterClass::Pocket, kDrivers,
     kPocketMediaSizes, "om_57x100mm_57x100mm", "custom_min_57x10mm", kPocketMediaTypes, "continuous",
     kSenseContinuous | kSenseGap | kSenseMark, kSenseContinuous,
     kOptions, 6, 0, 0, 0,
-    {}, "application/vnd.dotweave-peripage", "peripage",
+    kDeviceIds, "application/vnd.dotweave-peripage", "peripage",
 };
 
 }  // namespace

@@ -30,8 +30,15 @@ constexpr tagModelOption kOptions[] = {
     {O::DottedLine, 0},              {O::CutterMode, kCutterNone},
 };
 
+// TSC's 300 dpi models by name, and any ID that gives its resolution as
+// 300 dpi, before the 203 dpi row that takes every other TSPL printer.
 constexpr tagDeviceIdMatch kDeviceIds[] = {
+    {"TSC", "TE300", "", "tspl_300dpi"},   {"TSC", "TE310", "", "tspl_300dpi"},
+    {"TSC", "TTP-345", "", "tspl_300dpi"}, {"TSC", "TTP-344", "", "tspl_300dpi"},
+    {"TSC", "TX300", "", "tspl_300dpi"},   {"TSC", "TX310", "", "tspl_300dpi"},
+    {"", "300DPI", "TSPL", "tspl_300dpi"}, {"", "300 DPI", "TSPL", "tspl_300dpi"},
     {"", "", "TSPL", "tspl_203dpi"},
+    {"TSC", "", "", "tspl_203dpi"},  // TSC's printers all speak TSPL
 };
 
 const tagPrinterModel kModel = {

@@ -150,7 +150,8 @@ TEST(Durability, AJobWaitsForAPrinterThatIsOff)
 // whole: no further page, nor copy of a picture, reaches the printer.
 TEST(Durability, ACancelledJobEndsOnAPageBoundary)
 {
-    AppServer server;
+    // The stream is checked command by command: no status questions in it.
+    AppServer server({"status-queries=no"});
     const tagDriverInfo *row = FindDriver("tspl_203dpi");
     const RasterPage page = MakeLabelPage(*row, 1218);
     const std::string pwg =
@@ -213,7 +214,8 @@ std::string ReadUntilJobStops(PseudoTerminal &port, const AppServer &server, con
 // crash it again, for good under Restart=on-failure), nor lost.
 TEST(Durability, AJobInterruptedByACrashIsHeldAtRestart)
 {
-    AppServer server;
+    // The stream is checked command by command: no status questions in it.
+    AppServer server({"status-queries=no"});
     PseudoTerminal port;
     server.AddPrinter("slow", "tspl_203dpi", "serial:" + port.Name() + "?baud=115200");
     const std::string picture = std::string(DOTWEAVE_SOURCE_DIR) + "/samples/photo.png";
@@ -294,7 +296,8 @@ TEST(Durability, AJobReleasedBeforeItsDocumentWaitsForIt)
 TEST(Durability, SerialPortsGetRawBytesAtTheirSpeed)
 {
     const char *sanitizer = std::getenv("ASAN_OPTIONS");
-    AppServer server({}, {std::string("LD_PRELOAD=") + DOTWEAVE_SHORT_WRITE_SHIM_PATH,
+    // The bytes are compared whole: no status questions among them.
+    AppServer server({"status-queries=no"}, {std::string("LD_PRELOAD=") + DOTWEAVE_SHORT_WRITE_SHIM_PATH,
                           std::string("ASAN_OPTIONS=") + (sanitizer != nullptr ? sanitizer : "") +
                               ":verify_asan_link_order=0"});
     const tagDriverInfo *row = FindDriver("peripage_203dpi");

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <stdexcept>
 
+
 SocketPrinter::SocketPrinter(int wantedPort, size_t bytesPerTick, int tickMs)
     : bytesPerTick(bytesPerTick), tickMs(tickMs)
 {
@@ -61,6 +62,7 @@ void SocketPrinter::Serve()
         if (connection < 0)
             continue;
         std::string stream;
+        size_t scanned = 0;
         char buffer[65536];
         while (!stopping) {
             pollfd reading{connection, POLLIN, 0};
@@ -72,10 +74,16 @@ void SocketPrinter::Serve()
                 break;
             stream.append(buffer, static_cast<size_t>(got));
             received += static_cast<size_t>(got);
+            scanned = answers.Answer(stream, scanned, state, battery, [connection](const std::string &answer) {
+                return write(connection, answer.data(), answer.size()) >= 0;
+            });
             if (tickMs > 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(tickMs));
         }
         close(connection);
+        stream = StatusAnswers::WithoutQuestions(std::move(stream));
+        if (stream.empty())
+            continue;
         std::lock_guard<std::mutex> lock(mutex);
         streams.push_back(std::move(stream));
     }
