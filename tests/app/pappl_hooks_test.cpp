@@ -68,6 +68,12 @@ protected:
     static void TearDownTestSuite()
     {
         if (running.joinable()) {
+            // A job's thread goes on for a moment after its job has ended;
+            // it holds the printer's start lock until it leaves PAPPL's code,
+            // so taking the lock once here keeps the system from being
+            // deleted under it.
+            if (printer != nullptr)
+                std::lock_guard<std::mutex> lastJobLeft(JobStartLock(printer));
             papplSystemShutdown(system);
             // PAPPL looks at the request between connections: one wakes it.
             const int wake = socket(AF_UNIX, SOCK_STREAM, 0);
