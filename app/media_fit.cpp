@@ -73,7 +73,6 @@ std::optional<MediaFit> MediaFit::ForJob(pappl_job_t *job, const pappl_pr_option
     }
     if (media.width == 0 || media.height == 0)
         return std::nullopt;
-    fit.turn = TurnOf(options.orientation_requested);
     fit.scaling = ScalingOf(options.print_scaling);
     return fit;
 }
@@ -87,9 +86,9 @@ bool MediaFit::Keeps(const cups_page_header2_t &page) const
     return media.roll || page.cupsHeight <= Dots(loaded.size_length, static_cast<int>(media.yDpi)) + 2;
 }
 
-std::optional<tagPageLayout> MediaFit::Place(const tagPageBox &content, uint32_t ppi) const
+std::optional<tagPageLayout> MediaFit::Place(const tagPageBox &content, uint32_t ppi, ipp_orient_t orientation) const
 {
-    return tagPageLayout::For(content, ppi, media, turn, scaling);
+    return tagPageLayout::For(content, ppi, media, TurnOf(orientation), scaling);
 }
 
 cups_page_header2_t MediaFit::Header(const cups_page_header2_t &page, const tagPageLayout &layout) const

@@ -22,8 +22,9 @@ public:
     // loaded media's size (on a roll, its width), or not at the printer's
     // resolution, which the engine judges on its own.
     bool Keeps(const cups_page_header2_t &page) const;
-    // Where content of that box lands; ppi: its pixels per inch, 0 unknown.
-    std::optional<tagPageLayout> Place(const tagPageBox &content, uint32_t ppi) const;
+    // Where content of that box lands, as the page's orientation-requested
+    // asks; ppi: its pixels per inch, 0 unknown.
+    std::optional<tagPageLayout> Place(const tagPageBox &content, uint32_t ppi, ipp_orient_t orientation) const;
     // The header of the laid-out page, from the header of the page sent.
     cups_page_header2_t Header(const cups_page_header2_t &page, const tagPageLayout &layout) const;
 
@@ -32,6 +33,5 @@ public:
 private:
     tagLayoutMedia media;
     pappl_media_col_t loaded{};
-    std::optional<EPageTurn> turn;
     EPageScaling scaling = EPageScaling::Auto;
 };

@@ -96,8 +96,12 @@ void NoteRefusal(pappl_job_t *job, JobContext &context)
 bool BeginLaidOutPage(pappl_job_t *job, JobContext &context, const cups_page_header2_t &sent, const uint8_t *pixels,
                       uint32_t width, uint32_t height, uint32_t ppi)
 {
-    const tagPageBox content = ContentBox(pixels, width, height, width);
-    const std::optional<tagPageLayout> layout = context.fit->Place(content, ppi);
+    // On a roll the page may keep its own length: it is then laid out whole.
+    const bool wholePage = context.fit->Media().roll &&
+                           context.pageRequest.Option(EJobOption::RollLength) == kRollLengthPage;
+    const tagPageBox content =
+        wholePage ? tagPageBox{0, 0, width, height} : ContentBox(pixels, width, height, width);
+    const std::optional<tagPageLayout> layout = context.fit->Place(content, ppi, context.pageRequest.orientation);
     if (!layout) {
         context.engine.SkipPage(sent, "it cannot be laid out on the loaded media");
         context.pageRefused = true;

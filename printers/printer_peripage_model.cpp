@@ -20,6 +20,7 @@ constexpr tagModelOption kOptions[] = {
     {O::Contrast, 0},                {O::TrimTop, -1},         {O::TrimBottom, -1},
     {O::TrimLeft, 0},                {O::TrimRight, 0},        {O::FeedAfterPage, 0},
     {O::BitmapCompression, 0},
+    {O::RollLength, kRollLengthContent},
 };
 
 const tagPrinterModel kModel = {

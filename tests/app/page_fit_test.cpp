@@ -203,6 +203,20 @@ TEST(PageFit, AReceiptOnAnA4PageIsAsLongAsItsContent)
     // roll: 19 mm, plus at most 2 mm.
     EXPECT_LE(page.Height(), box.bottom - box.top + 1 + 16);
     EXPECT_LE(page.Height(), 21 * 203 / 25.4);
+
+    // Asked to, the page keeps its own length (the printer's own trimming
+    // of blank paper off too): A4's 297 mm scaled to the roll's printable 48 mm.
+    std::string status;
+    const int job = server.Print("receipt", receipt, "image/pwg-raster", "roll-length=page trim-blank-bottom=0", &status);
+    ASSERT_GT(job, 0) << status;
+    ASSERT_EQ(server.WaitForJob("receipt", job), IPP_JSTATE_COMPLETED) << server.JobMessage("receipt", job);
+    const std::vector<std::string> files = WaitForJobFiles(roll, 2);
+    ASSERT_EQ(files.size(), 2u);
+    const std::string stream = ReadFileBytes(files[1]);
+    const DecodedStream whole =
+        DecodeStream(StreamLanguage::EscPos, reinterpret_cast<const uint8_t *>(stream.data()), stream.size());
+    ASSERT_EQ(whole.pages.size(), 1u);
+    EXPECT_NEAR(whole.pages[0].Height(), 297.0 * 48 / 210 * 203 / 25.4, 40);
 }
 
 // An 812x600 picture with a frame and a bar across its top, on a 4x6 in
