@@ -57,9 +57,9 @@ struct JobContext {
     std::vector<uint8_t> fittingPage;
 };
 
-// A page larger than this is not kept to be laid out: an A4 page at 300 dpi
-// is a sixth of it.
-constexpr uint64_t kMaxFittedPage = uint64_t{64} << 20;
+// A page larger than this is not kept to be laid out (its turned copy takes
+// as much again): an A4 page at 300 dpi is about a quarter of it.
+constexpr uint64_t kMaxFittedPage = uint64_t{32} << 20;
 
 // Settings of a page that IPP overrides cover; false, with the job's
 // message set, when they cannot be printed.

@@ -259,3 +259,27 @@ TEST(PageFit, ALandscapePictureIsTurnedAndNothingCut)
 }
 
 }  // namespace
+
+namespace {
+
+// A page too large to keep for its layout is left out with a message; the
+// job goes on with its next page, which is laid out.
+TEST(PageFit, APageTooLargeToLayOutIsLeftOutAndTheJobGoesOn)
+{
+    AppServer server;
+    const std::string labels = server.AddFilePrinter("label", "tspl_203dpi");
+    RasterPage huge = MakeRasterPage(8000, 5000, 8, 0xFF);
+    RasterPage small = MakeRasterPage(1000, 700, 8, 0xFF);
+    for (unsigned y = 100; y < 600; ++y)
+        std::fill_n(small.Row(y) + 100, 800, 0);
+    huge.colorSpace = small.colorSpace = CUPS_CSPACE_SW;
+    const std::string path = server.Dir().File("pages.pwg");
+    WriteRasterFile(path, {huge, small}, CUPS_RASTER_WRITE_PWG);
+    const PreviewPage page = PrintOne(server, "label", labels, path, "image/pwg-raster", StreamLanguage::Tspl, 1);
+    EXPECT_NE(server.Log().find("too large to lay out"), std::string::npos) << server.Log();
+    ASSERT_TRUE(page.HasBitmap());
+    EXPECT_EQ(page.Commands().at(0), "SIZE 99.97 mm,149.90 mm");
+    EXPECT_TRUE(HasWholeFrame(page, InkBox(page)));
+}
+
+}  // namespace
