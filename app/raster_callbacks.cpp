@@ -6,14 +6,18 @@
 #include "app/job_end_report.h"
 #include "app/job_output.h"
 #include "app/job_request.h"
+#include "app/media_fit.h"
 #include "app/page_overrides.h"
 #include "app/page_tally.h"
 #include "app/printer_status.h"
 #include "printers/driver_table.h"
+#include "render/page_resampler.h"
 #include "render/print_job.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,12 +46,26 @@ struct JobContext {
     bool inverted = false;
     std::vector<uint8_t> line;
     PageTally tally;
+    // The settings of the page being received: the job's, or its overrides.
+    JobRequest pageRequest;
+    // The loaded media, where the printer's driver data says it.
+    std::optional<MediaFit> fit;
+    // The page being received is of another size than the loaded media: it
+    // is kept whole, as white-on-black grey, and laid out at its end.
+    bool fitting = false;
+    cups_page_header2_t fittingHeader{};
+    std::vector<uint8_t> fittingPage;
 };
+
+// A page larger than this is not kept to be laid out (its turned copy takes
+// as much again): an A4 page at 300 dpi is about a quarter of it.
+constexpr uint64_t kMaxFittedPage = uint64_t{32} << 20;
 
 // Settings of a page that IPP overrides cover; false, with the job's
 // message set, when they cannot be printed.
 bool OverridePage(pappl_job_t *job, JobContext &context, unsigned page)
 {
+    context.pageRequest = context.request;
     ipp_attribute_t *overrides = papplJobGetAttribute(job, "overrides");
     if (overrides == nullptr || ippGetValueTag(overrides) != IPP_TAG_BEGIN_COLLECTION)
         return true;
@@ -62,6 +80,89 @@ bool OverridePage(pappl_job_t *job, JobContext &context, unsigned page)
     for (const std::string &name : result.ignored)
         papplLogJob(job, PAPPL_LOGLEVEL_WARN, "Page %u: '%s' cannot be overridden on this printer.", page, name.c_str());
     context.engine.OverridePage(MapJobSettings(context.row, request));
+    context.pageRequest = request;
+    return true;
+}
+
+void NoteRefusal(pappl_job_t *job, JobContext &context)
+{
+    const char *why = papplJobGetMessage(job);
+    context.tally.Refused(context.engine.Pages(), why != nullptr ? why : "");
+}
+
+// Begins a page of grey (255 white) laid out on the loaded media, and hands
+// the engine its lines. False when the job cannot go on; a page that cannot
+// be laid out is refused and the job goes on.
+bool BeginLaidOutPage(pappl_job_t *job, JobContext &context, const cups_page_header2_t &sent, const uint8_t *pixels,
+                      uint32_t width, uint32_t height, uint32_t ppi)
+{
+    // On a roll the page may keep its own length: it is then laid out whole.
+    const bool wholePage = context.fit->Media().roll &&
+                           context.pageRequest.Option(EJobOption::RollLength) == kRollLengthPage;
+    const tagPageBox content =
+        wholePage ? tagPageBox{0, 0, width, height} : ContentBox(pixels, width, height, width);
+    const std::optional<tagPageLayout> layout = context.fit->Place(content, ppi, context.pageRequest.orientation);
+    if (!layout) {
+        context.engine.SkipPage(sent, "it cannot be laid out on the loaded media");
+        context.pageRefused = true;
+        NoteRefusal(job, context);
+        return !context.engine.Failed();
+    }
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO,
+                "Page of %ux%u dots laid out on the loaded %ux%u dot media: its %ux%u content at %lld,%lld, "
+                "%lldx%lld dots, turned %d",
+                width, height, context.fit->Media().width, layout->mediaHeight, content.width, content.height,
+                static_cast<long long>(layout->left), static_cast<long long>(layout->top),
+                static_cast<long long>(layout->width), static_cast<long long>(layout->height),
+                static_cast<int>(layout->turn));
+    // The page is turned here already: the engine must not turn it again.
+    JobRequest upright = context.pageRequest;
+    upright.orientation = IPP_ORIENT_PORTRAIT;
+    context.engine.OverridePage(MapJobSettings(context.row, upright));
+
+    const cups_page_header2_t header = context.fit->Header(sent, *layout);
+    std::optional<CPageResampler> lines;
+    try {
+        lines.emplace(pixels, width, *layout, header.cupsWidth);
+        context.line.resize(header.cupsBytesPerLine);
+    } catch (const std::bad_alloc &) {
+        papplJobSetMessage(job, "Not enough memory to print this job.");
+        return false;
+    }
+    context.pageRefused = !context.engine.BeginPage(header);
+    if (context.engine.Failed())
+        return false;
+    if (context.pageRefused) {
+        NoteRefusal(job, context);
+        return true;
+    }
+    for (uint32_t y = 0; y < header.cupsHeight; ++y) {
+        lines->Line(y, context.line.data());
+        context.engine.AddLine(context.line.data(), header.cupsBytesPerLine);
+    }
+    return true;
+}
+
+// Starts keeping a client's page to lay it out at its end; false when the
+// job cannot go on.
+bool KeepPageToLayOut(pappl_job_t *job, JobContext &context, const cups_page_header2_t &sent)
+{
+    const uint64_t bytes = uint64_t{sent.cupsWidth} * sent.cupsHeight;
+    if (bytes > kMaxFittedPage) {
+        context.engine.SkipPage(sent, "it is too large to lay out on the loaded media");
+        context.pageRefused = true;
+        NoteRefusal(job, context);
+        return !context.engine.Failed();
+    }
+    try {
+        // Lines the client never sends stay white.
+        context.fittingPage.assign(static_cast<size_t>(bytes), 255);
+    } catch (const std::bad_alloc &) {
+        papplJobSetMessage(job, "Not enough memory to print this job.");
+        return false;
+    }
+    context.fitting = true;
+    context.fittingHeader = sent;
     return true;
 }
 
@@ -133,6 +234,9 @@ bool StartRasterJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_
     const std::string modelName = std::string("dotweave ") + row->modelName;
     if (!context->engine.Start(modelName.c_str(), &settings))
         return false;
+    context->fit = MediaFit::ForJob(job, *options, *row);
+    if (!context->fit)
+        papplLogJob(job, PAPPL_LOGLEVEL_WARN, "The loaded media has no size: pages print at the size they come.");
     papplJobSetData(job, context.release());
     return true;
 }
@@ -152,16 +256,16 @@ bool StartRasterPage(pappl_job_t *job, pappl_pr_options_t *options, pappl_device
     if (sent != nullptr && sent->cupsBitsPerPixel != header.cupsBitsPerPixel) {
         context->engine.SkipPage(*sent, "the printer takes 8-bit grey pages only");
         context->pageRefused = true;
+    } else if (context->fit && header.cupsBitsPerPixel == 8 && !context->fit->Keeps(header)) {
+        return KeepPageToLayOut(job, *context, header);
     } else {
         context->pageRefused = !context->engine.BeginPage(header);
     }
     // The engine has said why; only a failure of the job itself ends it.
     if (context->engine.Failed())
         return false;
-    if (context->pageRefused) {
-        const char *why = papplJobGetMessage(job);
-        context->tally.Refused(context->engine.Pages(), why != nullptr ? why : "");
-    }
+    if (context->pageRefused)
+        NoteRefusal(job, *context);
     if (context->inverted && !context->pageRefused) {
         try {
             context->line.resize(header.cupsBytesPerLine);
@@ -184,6 +288,18 @@ bool WriteRasterLine(pappl_job_t *job, pappl_pr_options_t *options, pappl_device
     if (context->pageRefused)
         return true;
     const size_t length = options->header.cupsBytesPerLine;
+    if (context->fitting) {
+        const cups_page_header2_t &page = context->fittingHeader;
+        if (y < page.cupsHeight) {
+            uint8_t *to = context->fittingPage.data() + static_cast<size_t>(y) * page.cupsWidth;
+            const size_t bytes = std::min<size_t>(length, page.cupsWidth);
+            if (context->inverted)
+                InvertLine(line, bytes, to);
+            else
+                std::copy_n(line, bytes, to);
+        }
+        return true;
+    }
     if (context->inverted && length == context->line.size()) {
         InvertLine(line, length, context->line.data());
         line = context->line.data();
@@ -197,6 +313,14 @@ bool EndRasterPage(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *devic
     JobContext *context = Context(job);
     if (context == nullptr)
         return false;
+    if (context->fitting) {
+        context->fitting = false;
+        const std::vector<uint8_t> page = std::move(context->fittingPage);
+        const cups_page_header2_t &sent = context->fittingHeader;
+        if (!BeginLaidOutPage(job, *context, sent, page.data(), sent.cupsWidth, sent.cupsHeight,
+                              sent.HWResolution[0] == sent.HWResolution[1] ? sent.HWResolution[0] : 0))
+            return false;
+    }
     // A job cancelled inside a page still gets that page whole, so the
     // printer is left at a page boundary.
     if (papplJobIsCanceled(job))
@@ -208,6 +332,25 @@ bool EndRasterPage(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *devic
     context->pageRefused = false;
     papplDeviceFlush(device);
     return printed && ended;
+}
+
+bool StartLaidOutPage(pappl_job_t *job, pappl_device_t *, unsigned page, const uint8_t *pixels, uint32_t width,
+                      uint32_t height, uint32_t ppi)
+{
+    JobContext *context = Context(job);
+    if (context == nullptr || context->engine.IsCanceled() || !OverridePage(job, *context, page))
+        return false;
+    if (!context->fit) {
+        papplJobSetMessage(job, "The loaded media has no size.");
+        return false;
+    }
+    cups_page_header2_t sent{};
+    sent.cupsWidth = sent.cupsBytesPerLine = width;
+    sent.cupsHeight = height;
+    sent.cupsBitsPerColor = sent.cupsBitsPerPixel = 8;
+    sent.cupsColorSpace = CUPS_CSPACE_SW;
+    sent.HWResolution[0] = sent.HWResolution[1] = context->fit->Media().xDpi;
+    return BeginLaidOutPage(job, *context, sent, pixels, width, height, ppi);
 }
 
 bool EndRasterJob(pappl_job_t *job, pappl_pr_options_t *, pappl_device_t *device)

@@ -4,12 +4,14 @@
 // rendered. Besides the sanitizers: a picture read has its pixels, within
 // the limits.
 #include "app/jpeg_image.h"
-#include "app/picture_layout.h"
 #include "app/png_image.h"
+#include "render/page_layout.h"
+#include "render/page_resampler.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -20,23 +22,26 @@ const GreyPicture::Limits kLimits{16384, 16384, size_t{1} << 22};
 
 void LayOut(const GreyPicture &picture)
 {
-    const PageFrame pages[] = {{48, 64, 3, 2, 3, 2, 203, 203}, {64, 40, 0, 0, 0, 0, 300, 203}};
-    const ipp_orient_t orientations[] = {IPP_ORIENT_NONE, IPP_ORIENT_PORTRAIT, IPP_ORIENT_LANDSCAPE,
-                                         IPP_ORIENT_REVERSE_LANDSCAPE, IPP_ORIENT_REVERSE_PORTRAIT};
-    const pappl_scaling_t scalings[] = {PAPPL_SCALING_AUTO, PAPPL_SCALING_AUTO_FIT, PAPPL_SCALING_FIT,
-                                        PAPPL_SCALING_FILL, PAPPL_SCALING_NONE};
+    tagLayoutMedia label{48, 64, 3, 2, 3, 2, 203, 203, false};
+    tagLayoutMedia wide{64, 40, 0, 0, 0, 0, 300, 203, false};
+    tagLayoutMedia roll{48, 4000, 3, 0, 3, 0, 203, 203, true};
+    const std::optional<EPageTurn> turns[] = {std::nullopt, EPageTurn::None, EPageTurn::Left, EPageTurn::Right,
+                                              EPageTurn::Half};
+    const EPageScaling scalings[] = {EPageScaling::Auto, EPageScaling::AutoFit, EPageScaling::Fit,
+                                     EPageScaling::Fill, EPageScaling::None};
     const uint32_t ppi = picture.XPpi() == picture.YPpi() ? picture.XPpi() : 0;
+    const tagPageBox content =
+        ContentBox(picture.Pixels().data(), picture.Width(), picture.Height(), picture.Width());
     std::vector<uint8_t> line;
-    for (const PageFrame &page : pages) {
-        line.assign(page.width, 0);
-        for (ipp_orient_t orientation : orientations)
-            for (pappl_scaling_t scaling : scalings) {
-                const auto layout =
-                    PictureLayout::For(picture.Width(), picture.Height(), ppi, page, orientation, scaling);
-                if (!layout || layout->width < 1 || layout->height < 1)
+    for (const tagLayoutMedia &media : {label, wide, roll}) {
+        line.assign(media.width, 0);
+        for (const auto &turn : turns)
+            for (EPageScaling scaling : scalings) {
+                const auto layout = tagPageLayout::For(content, ppi, media, turn, scaling);
+                if (!layout || layout->width < 1 || layout->height < 1 || layout->mediaHeight > media.height)
                     std::abort();
-                const PictureLines lines(picture, *layout, page.width);
-                for (uint32_t y = 0; y < page.height; ++y)
+                CPageResampler lines(picture.Pixels().data(), picture.Width(), *layout, media.width);
+                for (uint32_t y = 0; y < layout->mediaHeight; ++y)
                     lines.Line(y, line.data());
             }
     }

@@ -26,6 +26,7 @@ constexpr tagModelOption kOptions[] = {
     {O::HalftoneMethod, kAutomatic}, {O::ThresholdLevel, 128}, {O::Brightness, 0},
     {O::Contrast, 0},                {O::TrimTop, -1},         {O::TrimBottom, -1},
     {O::TrimLeft, 0},                {O::TrimRight, 0},
+    {O::RollLength, kRollLengthContent},
 };
 
 constexpr tagDeviceIdMatch kDeviceIds[] = {

@@ -30,6 +30,7 @@ constexpr tagModelOption kOptions[] = {
     {O::Contrast, 0},                {O::TrimTop, -1},         {O::TrimBottom, -1},
     {O::TrimLeft, 0},                {O::TrimRight, 0},        {O::FeedAfterPage, 10},
     {O::CutMode, kCutJobFull},       {O::CashDrawer, kDrawerNone},
+    {O::RollLength, kRollLengthContent},
 };
 
 constexpr tagDeviceIdMatch kDeviceIds[] = {

@@ -19,6 +19,7 @@ constexpr tagModelOption kOptions[] = {
     {O::HalftoneMethod, kAutomatic}, {O::ThresholdLevel, 128}, {O::Brightness, 0},
     {O::Contrast, 0},                {O::TrimTop, -1},         {O::TrimBottom, -1},
     {O::TrimLeft, 0},                {O::TrimRight, 0},
+    {O::RollLength, kRollLengthContent},
 };
 
 // The P2 family prints at 300 dpi, the P1 at 203.

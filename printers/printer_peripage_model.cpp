@@ -20,6 +20,7 @@ constexpr tagModelOption kOptions[] = {
     {O::Contrast, 0},                {O::TrimTop, -1},         {O::TrimBottom, -1},
     {O::TrimLeft, 0},                {O::TrimRight, 0},        {O::FeedAfterPage, 0},
     {O::BitmapCompression, 0},
+    {O::RollLength, kRollLengthContent},
 };
 
 // The A6 prints at 203 dpi; the A6+ and A40 at 300 (304 in fact).

@@ -28,6 +28,7 @@ constexpr tagModelOption kOptions[] = {
     {O::TrimLeft, 0},                {O::TrimRight, 0},        {O::FeedAfterPage, 0},
     {O::BitmapCompression, 0},       {O::PrintMethod, kDirectThermal},
     {O::DottedLine, 0},              {O::CutterMode, kCutterNone},
+    {O::RollLength, kRollLengthContent},
 };
 
 // TSC's 300 dpi models by name, and any ID that gives its resolution as

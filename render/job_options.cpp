@@ -37,6 +37,13 @@ constexpr tagOptionChoice kCutterModes[] = {
     {"peel", "Peel", kCutterPeel},         {"cutter", "Cutter", kCutterCut},
     {"partial-cutter", "PartialCutter", kCutterPartial},
 };
+// How long a page of another width laid out on a continuous roll is: its
+// content's length, or its own page's. The filter's pages come sized by
+// CUPS: it has no such choice.
+constexpr tagOptionChoice kRollLengths[] = {
+    {"content", nullptr, kRollLengthContent},
+    {"page", nullptr, kRollLengthPage},
+};
 constexpr tagOptionChoice kPrintMethods[] = {
     {"direct-thermal", "Direct", kDirectThermal},
     {"thermal-transfer", "Transfer", kThermalTransfer},
@@ -81,6 +88,8 @@ constexpr tagJobOptionInfo kOptions[] = {
      [](S &s, int32_t v) { s.regStruct.iCashDrawer = v; }},
     {EJobOption::CutterMode, "cutter-mode", ppdkeyword::kCutterMode, K::Keyword, kCutterModes, 0, 0,
      [](S &s, int32_t v) { s.regStruct.iCutterMode = v; }},
+    {EJobOption::RollLength, "roll-length", nullptr, K::Keyword, kRollLengths, 0, 0,
+     [](S &, int32_t) {}},  // read by the layout, not the engine's settings
 };
 
 constexpr bool InOptionOrder()

@@ -26,10 +26,14 @@ enum class EJobOption {
     CutMode,
     CashDrawer,
     CutterMode,
+    RollLength,
 };
-inline constexpr int kJobOptionCount = static_cast<int>(EJobOption::CutterMode) + 1;
+inline constexpr int kJobOptionCount = static_cast<int>(EJobOption::RollLength) + 1;
 
 enum class EOptionKind { Keyword, Integer, Boolean };
+
+// RollLength's values.
+enum ERollLength : int32_t { kRollLengthContent = 0, kRollLengthPage = 1 };
 
 // A named value: IPP keyword, PPD choice, the settings field's value.
 struct tagOptionChoice {
@@ -41,7 +45,7 @@ struct tagOptionChoice {
 struct tagJobOptionInfo {
     EJobOption id;
     const char *ippName;     // IPP attribute, without -default or -supported
-    const char *ppdKeyword;
+    const char *ppdKeyword;  // null: the printer application's own
     EOptionKind kind;
     std::span<const tagOptionChoice> choices;  // Keyword
     int32_t min, max;                           // Integer; a Boolean is 0 or 1
