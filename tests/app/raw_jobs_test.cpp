@@ -34,16 +34,25 @@ std::string WriteFile(const AppServer &server, const std::string &name, const st
     return path;
 }
 
-std::string Fetch(const std::string &url)
+// A page of the server's web interface, through libcups.
+std::string Fetch(const AppServer &server, const std::string &resource)
 {
-    std::string page;
-    if (FILE *pipe = popen(("curl -s '" + url + "'").c_str(), "r"); pipe != nullptr) {
-        char buffer[4096];
-        for (size_t got; (got = fread(buffer, 1, sizeof(buffer), pipe)) > 0;)
-            page.append(buffer, got);
-        pclose(pipe);
+    http_t *http =
+        httpConnect2("127.0.0.1", server.Port(), nullptr, AF_INET, HTTP_ENCRYPTION_NEVER, 1, 10000, nullptr);
+    if (http == nullptr)
+        return "no connection";
+    httpClearFields(http);
+    httpSetField(http, HTTP_FIELD_HOST, "localhost");
+    httpGet(http, resource.c_str());
+    http_status_t status;
+    while ((status = httpUpdate(http)) == HTTP_STATUS_CONTINUE) {
     }
-    return page;
+    std::string page;
+    char buffer[8192];
+    for (ssize_t bytes; (bytes = httpRead2(http, buffer, sizeof(buffer))) > 0;)
+        page.append(buffer, static_cast<size_t>(bytes));
+    httpClose(http);
+    return status == HTTP_STATUS_OK ? page : "HTTP status " + std::to_string(status);
 }
 
 TEST(RawJobs, ReachThePrinterByteIdenticalByTypeOrByTheirFirstBytes)
@@ -65,8 +74,7 @@ TEST(RawJobs, ReachThePrinterByteIdenticalByTypeOrByTheirFirstBytes)
             EXPECT_EQ(ReadFileBytes(files.back()), c.stream);
         }
         // The preview page shows the raw job like any other.
-        const std::string page =
-            Fetch("http://localhost:" + std::to_string(server.Port()) + "/" + c.driver + "/preview");
+        const std::string page = Fetch(server, "/" + std::string(c.driver) + "/preview");
         EXPECT_NE(page.find(std::to_string(c.stream.size()) + " bytes sent to the printer"), std::string::npos)
             << page.substr(0, 2000);
     }
