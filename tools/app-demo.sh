@@ -17,29 +17,10 @@ build=$(cd "${1:-build}" && pwd)
 out=$(mkdir -p "${2:-out/app-samples}" && cd "${2:-out/app-samples}" && pwd)
 app=$build/app/dotweave-app
 preview=$build/tools/dotweave-preview
-for need in "$app" "$preview"; do
-    if [ ! -x "$need" ]; then
-        echo "app-demo: $need is missing; build first (cmake --build $build)" >&2
-        exit 2
-    fi
-done
-
-work=$(mktemp -d)
-# The server keeps its state, spool and control socket in the scratch folder;
-# its own program name keeps it apart from any other dotweave-app.
-ln -s "$app" "$work/dotweave-app-demo"
-export HOME=$work TMPDIR=$work
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-"$work/dotweave-app-demo" server -o server-port="$port" -o log-file="$work/server.log" \
-    -o spool-directory="$work" -o state-file="$work/state" -o jobfile-directory="$out" &
-server=$!
-trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; rm -rf "$work"' EXIT
-# Wait for the port, not with a sub-command: one that finds no server starts
-# a private server of its own.
-for _ in $(seq 100); do
-    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
-    sleep 0.1
-done
+# shellcheck source=tools/private-app-server.sh
+. "$root/tools/private-app-server.sh"
+require_built app-demo "$app" "$preview"
+start_private_app_server dotweave-app-demo "$out"
 
 # Samples as the application takes them: PNG as it is, PDF pages rendered.
 mkdir -p "$work/pages"

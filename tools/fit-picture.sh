@@ -16,25 +16,10 @@ build=$(cd "${1:-build}" && pwd)
 out=$(mkdir -p "${2:-$root/docs}" && cd "${2:-$root/docs}" && pwd)
 app=$build/app/dotweave-app
 preview=$build/tools/dotweave-preview
-for need in "$app" "$preview"; do
-    if [ ! -x "$need" ]; then
-        echo "fit-picture: $need is missing; build first (cmake --build $build)" >&2
-        exit 2
-    fi
-done
-
-work=$(mktemp -d)
-ln -s "$app" "$work/dotweave-app-fit"
-export HOME=$work TMPDIR=$work
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-"$work/dotweave-app-fit" server -o server-port="$port" -o log-file="$work/server.log" \
-    -o spool-directory="$work" -o state-file="$work/state" -o jobfile-directory="$work" &
-server=$!
-trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; rm -rf "$work"' EXIT
-for _ in $(seq 100); do
-    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
-    sleep 0.1
-done
+# shellcheck source=tools/private-app-server.sh
+. "$root/tools/private-app-server.sh"
+require_built fit-picture "$app" "$preview"
+start_private_app_server dotweave-app-fit
 
 # The page: a 100x62 mm block 15 mm from the top left corner of an A4 page.
 zint -b 20 -d "DW25-1" --notext --filetype=eps -o "$work/bar.eps"
