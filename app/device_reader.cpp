@@ -93,15 +93,25 @@ void DeviceReader::Drain()
 
 bool DeviceReader::Ask(std::span<const uint8_t> question, std::span<uint8_t> answer)
 {
+    return Send(question) && Read(answer, timeoutMs);
+}
+
+bool DeviceReader::Send(std::span<const uint8_t> question)
+{
     if (papplDeviceWrite(device, question.data(), question.size()) < 0)
         return false;
     papplDeviceFlush(device);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    return true;
+}
+
+bool DeviceReader::Read(std::span<uint8_t> answer, int waitMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     size_t got = 0;
     while (got < answer.size()) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-        if (left <= 0 || !Waiting(fd, static_cast<int>(left)))
+        if (!Waiting(fd, left > 0 ? static_cast<int>(left) : 0))
             return false;
         const ssize_t read = papplDeviceRead(device, answer.data() + got, answer.size() - got);
         if (read <= 0)

@@ -25,6 +25,11 @@ public:
     // Sends the question and reads exactly answer.size() bytes; false when
     // they do not all come within the time limit.
     bool Ask(std::span<const uint8_t> question, std::span<uint8_t> answer);
+    // Sends a question whose answer is read later.
+    bool Send(std::span<const uint8_t> question);
+    // Reads exactly answer.size() bytes if they come within waitMs (0: only
+    // what has already arrived).
+    bool Read(std::span<uint8_t> answer, int waitMs);
     int TimeoutMs() const { return timeoutMs; }
 
 private:

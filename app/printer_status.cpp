@@ -35,7 +35,12 @@ struct Tracked {
     std::string uri;
     int silentTries = 0;
     bool notReporting = false;
+    // Questions sent as a job began, to a printer not yet known to answer;
+    // their answers are looked for when it ends.
+    bool questionsPending = false;
     Clock::time_point nextAsk{};
+    Clock::time_point nextOpen{};
+    // The last answer; none while the printer is not known to answer.
     std::optional<tagPrinterStatus> last;
 };
 
@@ -114,6 +119,43 @@ void Show(pappl_printer_t *printer, const tagPrinterStatus &status)
         SetPrinterSupplies(printer, battery);
 }
 
+// How a printer is asked at a given moment.
+enum class Asking { Not, Wait, Cached, SendOnly, Collect };
+
+// A printer not known to answer is never waited for on a job's way: the
+// questions go out as the job begins and the answers are looked for when
+// it ends, so a printer that ignores them costs its jobs nothing. Silence
+// is counted only where the answer was waited for.
+Asking HowToAsk(Tracked &entry, When when)
+{
+    if (entry.notReporting)
+        return Asking::Not;
+    const bool known = entry.last.has_value();
+    if (when == When::BeforeJob && !known)
+        return Asking::SendOnly;
+    if (when == When::AfterJob && !known)
+        return entry.questionsPending ? Asking::Collect : Asking::Not;
+    // An answer given lately serves clients asking again soon after.
+    if (when == When::ClientAsks && known && Clock::now() < entry.nextAsk)
+        return Asking::Cached;
+    return Asking::Wait;
+}
+
+// Reads the answers to all of the language's questions, each within waitMs
+// (after sending it, unless the questions went out before).
+bool ReadAnswers(DeviceReader &reader, EPrinterLanguage language, bool send, int waitMs, tagPrinterStatus &status)
+{
+    const std::span<const tagStatusQuery> queries = StatusQueries(language);
+    for (size_t i = 0; i < queries.size(); ++i) {
+        uint8_t answer[8] = {};
+        const std::span<uint8_t> expected(answer, std::min(queries[i].answerSize, sizeof(answer)));
+        if ((send && !reader.Send(queries[i].command)) || !reader.Read(expected, waitMs) ||
+            !ReadStatusAnswer(language, i, expected, status))
+            return false;
+    }
+    return true;
+}
+
 // Asks the printer through the open device, unless its last answer is
 // recent enough or it does not report; the status known, if any.
 std::optional<tagPrinterStatus> Ask(pappl_printer_t *printer, pappl_device_t *device, When when)
@@ -123,31 +165,48 @@ std::optional<tagPrinterStatus> Ask(pappl_printer_t *printer, pappl_device_t *de
         return std::nullopt;
     const std::string uri = DeviceUri(printer);
     const int id = papplPrinterGetID(printer);
+    Asking asking;
     {
         std::lock_guard<std::mutex> lock(g_mutex);
         Tracked &entry = Entry(printer, uri);
-        if (entry.notReporting)
-            return std::nullopt;
-        // After a job the printer is asked only if it answered before it:
-        // a silent printer costs a job one wait, not two.
-        if (when == When::AfterJob && !entry.last)
-            return std::nullopt;
-        if (when == When::ClientAsks && Clock::now() < entry.nextAsk)
+        asking = HowToAsk(entry, when);
+        if (asking == Asking::Not || asking == Asking::Cached)
             return entry.last;
-        entry.nextAsk = Clock::now() + kAskInterval;
+        entry.questionsPending = false;
+        if (asking == Asking::Wait)
+            entry.nextAsk = Clock::now() + kAskInterval;
     }
     std::optional<DeviceReader> reader = DeviceReader::For(device, uri.c_str());
     if (!reader)
         return std::nullopt;
-    reader->Drain();
-    tagPrinterStatus status;
-    bool answered = true;
-    const std::span<const tagStatusQuery> queries = StatusQueries(model->language);
-    for (size_t i = 0; answered && i < queries.size(); ++i) {
-        uint8_t answer[8] = {};
-        const std::span<uint8_t> expected(answer, std::min(queries[i].answerSize, sizeof(answer)));
-        answered = reader->Ask(queries[i].command, expected) && ReadStatusAnswer(model->language, i, expected, status);
+    if (asking != Asking::Collect)
+        reader->Drain();
+    if (asking == Asking::SendOnly) {
+        bool sent = true;
+        for (const tagStatusQuery &query : StatusQueries(model->language))
+            sent = sent && reader->Send(query.command);
+        std::lock_guard<std::mutex> lock(g_mutex);
+        auto found = g_printers.find(id);
+        if (found != g_printers.end() && found->second.uri == uri)
+            found->second.questionsPending = sent;
+        return std::nullopt;
     }
+    tagPrinterStatus status;
+    if (asking == Asking::Collect) {
+        // Answered after all: from now on asked like any printer that answers.
+        if (!ReadAnswers(*reader, model->language, false, 0, status))
+            return std::nullopt;
+        {
+            std::lock_guard<std::mutex> lock(g_mutex);
+            auto found = g_printers.find(id);
+            if (found == g_printers.end() || found->second.uri != uri)
+                return std::nullopt;
+            found->second.last = status;
+        }
+        // That answer is from before the job: ask how it is now.
+        return Ask(printer, device, when);
+    }
+    const bool answered = ReadAnswers(*reader, model->language, true, reader->TimeoutMs(), status);
 
     bool givingUp = false;
     int tries = 0;
@@ -226,13 +285,14 @@ bool RefreshPrinterStatus(pappl_printer_t *printer)
         // Opening the device is itself a cost: not before an answer is due.
         std::lock_guard<std::mutex> lock(g_mutex);
         Tracked &entry = Entry(printer, uri);
-        if (entry.notReporting || Clock::now() < entry.nextAsk)
+        const Clock::time_point now = Clock::now();
+        if (now < entry.nextOpen || HowToAsk(entry, When::ClientAsks) != Asking::Wait)
             return true;
     }
     pappl_device_t *device = papplPrinterOpenDevice(printer);
     if (device == nullptr) {
         std::lock_guard<std::mutex> lock(g_mutex);
-        Entry(printer, uri).nextAsk = Clock::now() + kOpenBackOff;
+        Entry(printer, uri).nextOpen = Clock::now() + kOpenBackOff;
         return true;
     }
     Ask(printer, device, When::ClientAsks);

@@ -5,9 +5,10 @@
 // What each printer reports of itself (paper out, cover open, a jam, its
 // battery), asked in its own language through the device it prints
 // through: before and after each job, and when a client asks for the
-// printer's attributes, at most once every few seconds. A printer that
-// does not answer a few times running is not asked again until its device
-// address changes or the server restarts; its jobs print as before.
+// printer's attributes, at most once every few seconds. A job does not wait
+// for a printer until it has once answered. A printer that does not answer
+// a few times running is not asked again until its device address changes
+// or the server restarts; its jobs print as before.
 
 // Whether printers are asked at all (server setting status-queries).
 void EnableStatusQueries(bool enabled);
