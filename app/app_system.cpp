@@ -151,6 +151,7 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void *)
     SetLoadingSavedPrinters(true);
     papplSystemLoadState(system, g_stateFile.c_str());
     SetLoadingSavedPrinters(false);
+    papplSystemIteratePrinters(system, LimitActiveJobs, nullptr);
     InterruptedJobs::Watch(system, g_stateFile + ".printing");
     papplSystemSetSaveCallback(system, SaveState, nullptr);
     return system;

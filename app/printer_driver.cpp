@@ -263,8 +263,19 @@ const char *MatchDriver(const char *, const char *, const char *deviceId, void *
     return nullptr;
 }
 
+void LimitActiveJobs(pappl_printer_t *printer, void *)
+{
+    // PAPPL 1.3.1's AppSocket listener takes a connection only while the
+    // printer has fewer active jobs than its limit, and a limit of 0
+    // ("none", the default with several printers) lets it take none. With
+    // the listener on, a limit no counter reaches keeps it working.
+    const bool rawSocket = (papplSystemGetOptions(papplPrinterGetSystem(printer)) & PAPPL_SOPTIONS_RAW_SOCKET) != 0;
+    papplPrinterSetMaxActiveJobs(printer, rawSocket ? kMaxActiveJobsWithRawSocket : 0);
+}
+
 void SetUpPrinter(pappl_printer_t *printer, void *)
 {
+    LimitActiveJobs(printer, nullptr);
     SetPrinterSupplies(printer, -1);
     AddPreviewPage(printer);
     GuardPrinterHomePage(printer);

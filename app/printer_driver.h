@@ -26,3 +26,9 @@ const char *MatchDriver(const char *deviceInfo, const char *deviceUri, const cha
 // Sets up a newly created printer: its supplies, preview page and the login
 // in front of its web page's buttons.
 void SetUpPrinter(pappl_printer_t *printer, void *context);
+
+// Active jobs a printer holds while the AppSocket listeners are on.
+inline constexpr int kMaxActiveJobsWithRawSocket = 1000;
+// Sets the printer's limit of active jobs for the server's options (for
+// printers loaded from the saved state, which keeps an earlier limit).
+void LimitActiveJobs(pappl_printer_t *printer, void *context);

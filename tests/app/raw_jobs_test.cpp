@@ -2,12 +2,25 @@
 // or recognised by their first bytes, and only printers of that language
 // take them.
 #include "app_server.h"
+#include "socket_printer.h"
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -55,6 +68,64 @@ std::string Fetch(const AppServer &server, const std::string &resource)
     return status == HTTP_STATUS_OK ? page : "HTTP status " + std::to_string(status);
 }
 
+// A network of this thread's own, with its loopback up, left on
+// destruction: PAPPL's AppSocket listeners take the fixed ports 9100 and up,
+// which another server on the machine may hold.
+class OwnNetwork {
+public:
+    OwnNetwork()
+    {
+        if (original < 0 || unshare(CLONE_NEWNET) != 0)
+            return;
+        entered = true;
+        const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        ifreq request{};
+        std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+        if (fd >= 0 && ioctl(fd, SIOCGIFFLAGS, &request) == 0) {
+            request.ifr_flags = static_cast<short>(request.ifr_flags | IFF_UP);
+            up = ioctl(fd, SIOCSIFFLAGS, &request) == 0;
+        }
+        if (fd >= 0)
+            close(fd);
+    }
+    ~OwnNetwork()
+    {
+        if (entered)
+            setns(original, CLONE_NEWNET);
+        if (original >= 0)
+            close(original);
+    }
+    OwnNetwork(const OwnNetwork &) = delete;
+    OwnNetwork &operator=(const OwnNetwork &) = delete;
+    bool Ready() const { return up; }
+
+private:
+    int original = open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
+    bool entered = false;
+    bool up = false;
+};
+
+// Sends the stream to a loopback port as an AppSocket client does, once
+// the port listens; false if it never did.
+bool SendToPort(int port, const std::string &stream)
+{
+    for (int i = 0; i < 50; ++i) {
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) == 0) {
+            const bool sent = write(fd, stream.data(), stream.size()) == static_cast<ssize_t>(stream.size());
+            close(fd);
+            return sent;
+        }
+        close(fd);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
 TEST(RawJobs, ReachThePrinterByteIdenticalByTypeOrByTheirFirstBytes)
 {
     AppServer server;
@@ -99,6 +170,23 @@ TEST(RawJobs, OnlyPrintersOfTheirLanguageTakeThem)
             << server.JobMessage("receipt", job);
     }
     EXPECT_TRUE(JobFiles(folder).empty());
+}
+
+// With raw-socket=yes, a stream sent to the first printer's AppSocket port
+// (9100) reaches that printer unchanged.
+TEST(RawJobs, TheAppSocketPortPassesTheStreamOnUnchanged)
+{
+    OwnNetwork network;
+    if (!network.Ready())
+        GTEST_SKIP() << "needs a network of its own (run as root)";
+    SocketPrinter printer;
+    AppServer server({"raw-socket=yes"});
+    server.AddPrinter("label", "tspl_203dpi", printer.Uri());
+    ASSERT_TRUE(SendToPort(9100, kCases[0].stream));
+    for (int i = 0; i < 100 && printer.Streams().empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_EQ(printer.Streams().size(), 1u) << server.Log();
+    EXPECT_EQ(printer.Streams()[0], kCases[0].stream);
 }
 
 }  // namespace
