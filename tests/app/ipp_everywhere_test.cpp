@@ -1,6 +1,8 @@
-// CUPS's own IPP Everywhere conformance tests against a printer of each driver.
+// CUPS's own IPP Everywhere conformance tests against a printer of each
+// driver, on the network and answering status queries as a ready printer.
 #include "printers/driver_table.h"
 #include "app_server.h"
+#include "socket_printer.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +28,8 @@ TEST(IppEverywhere, EveryTestPassesForEveryDriver)
     for (const tagDriverInfo *driver : AllDrivers()) {
         const tagDriverInfo &row = *driver;
         SCOPED_TRACE(row.name);
-        const std::string folder = server.AddFilePrinter(row.name, row.name);
+        SocketPrinter printer;
+        server.AddPrinter(row.name, row.name, printer.Uri());
         // printer-up-time is 0 in the server's first second, which the tests refuse.
         server.WaitUntilUp(row.name);
         const std::string report = server.Dir().File(std::string(row.name) + ".ipptool");
@@ -38,6 +41,11 @@ TEST(IppEverywhere, EveryTestPassesForEveryDriver)
         // Some tests are skipped when the first job has already completed in
         // Print-Job's answer, so the number passed varies with timing.
         EXPECT_GE(Count(text, "[PASS]"), 25) << text;
+        // The printer really was asked, where its language has a query.
+        if (row.model->language != EPrinterLanguage::Paperang) {
+            EXPECT_GT(printer.Queries(), 0);
+        }
+        EXPECT_FALSE(printer.Streams().empty());
     }
 }
 
