@@ -1,6 +1,7 @@
 #include "app/printer_status.h"
 
 #include "app/device_reader.h"
+#include "app/socket_reach.h"
 #include "printers/driver_table.h"
 #include "printers/status_query.h"
 
@@ -23,6 +24,10 @@ constexpr auto kAskInterval = std::chrono::seconds(3);
 // A device that would not open (a printer switched off) is not tried again
 // sooner for a client's request: opening may take PAPPL 30 seconds.
 constexpr auto kOpenBackOff = std::chrono::seconds(60);
+// A network printer that takes no connection within this time is shown off
+// line, and tried again for clients no sooner than after the pause.
+constexpr int kReachTimeoutMs = 500;
+constexpr auto kUnreachablePause = std::chrono::seconds(10);
 // How often a waiting job asks whether the printer can print again.
 constexpr auto kWaitInterval = std::chrono::seconds(2);
 constexpr int kSilentTriesBeforeGivingUp = 3;
@@ -288,6 +293,13 @@ bool RefreshPrinterStatus(pappl_printer_t *printer)
         const Clock::time_point now = Clock::now();
         if (now < entry.nextOpen || HowToAsk(entry, When::ClientAsks) != Asking::Wait)
             return true;
+    }
+    if (uri.rfind("socket://", 0) == 0 && !SocketPrinterReachable(uri, kReachTimeoutMs)) {
+        // What it reported before is no longer known.
+        papplPrinterSetReasons(printer, PAPPL_PREASON_OFFLINE, kReportedReasons & ~PAPPL_PREASON_OFFLINE);
+        std::lock_guard<std::mutex> lock(g_mutex);
+        Entry(printer, uri).nextOpen = Clock::now() + kUnreachablePause;
+        return true;
     }
     pappl_device_t *device = papplPrinterOpenDevice(printer);
     if (device == nullptr) {

@@ -36,7 +36,7 @@ std::string WaitForAttribute(const AppServer &server, const std::string &printer
                              bool present = true)
 {
     std::string attributes;
-    for (int i = 0; i < 40; ++i) {
+    for (int i = 0; i < 80; ++i) {
         attributes = PrinterAttributes(server, printer);
         if ((attributes.find(text) != std::string::npos) == present)
             break;
@@ -122,6 +122,12 @@ TEST(PrinterStatus, AJobAfterWhichThePaperIsOutIsNotCompleted)
     AppServer server;
     SocketPrinter printer(0, 2048, 20);
     server.AddPrinter("receipt", "escpos_203dpi", printer.Uri());
+    // Known to answer (clients ask for its attributes), so its jobs wait
+    // for its answers.
+    for (int i = 0; i < 40 && printer.Queries() == 0; ++i) {
+        PrinterAttributes(server, "receipt");
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
     const int job = server.Print("receipt", std::string(DOTWEAVE_SOURCE_DIR) + "/samples/photo.png", "image/png");
     ASSERT_GT(job, 0);
     // Past the questions before the job: in the middle of its pages.
@@ -154,6 +160,26 @@ TEST(PrinterStatus, SerialPrintersAnswerThroughTheirLine)
     receipt.SetState(PrinterState::Ready);
     shown = WaitForAttribute(server, "receipt", "media-empty", false);
     EXPECT_EQ(shown.find("media-empty"), std::string::npos) << shown;
+}
+
+// A network printer that is switched off shows as off line, and no longer
+// once it is back.
+TEST(PrinterStatus, ANetworkPrinterSwitchedOffShowsOffLine)
+{
+    AppServer server;
+    int port = 0;
+    std::string uri;
+    {
+        SocketPrinter gone;
+        port = gone.Port();
+        uri = gone.Uri();
+    }
+    server.AddPrinter("off", "escpos_203dpi", uri);
+    std::string shown = WaitForAttribute(server, "off", "offline");
+    EXPECT_NE(shown.find("offline"), std::string::npos) << shown;
+    SocketPrinter back(port);
+    shown = WaitForAttribute(server, "off", "offline", false);
+    EXPECT_EQ(shown.find("offline"), std::string::npos) << shown;
 }
 
 // A printer that never answers, or answers too late, costs its jobs no
