@@ -1,6 +1,7 @@
 #include "app/device_reader.h"
 
 #include "app/serial_device.h"
+#include "app/socket_address.h"
 
 #include <cerrno>
 #include <chrono>
@@ -26,10 +27,8 @@ int SocketFd(pappl_device_t *device, const char *uri)
     const int *data = static_cast<const int *>(papplDeviceGetData(device));
     if (data == nullptr)
         return -1;
-    char scheme[32], userpass[256], host[256], resource[256];
-    int port = 0;
-    if (httpSeparateURI(HTTP_URI_CODING_ALL, uri, scheme, sizeof(scheme), userpass, sizeof(userpass), host,
-                        sizeof(host), &port, resource, sizeof(resource)) < HTTP_URI_STATUS_OK)
+    const std::optional<SocketAddress> address = ReadSocketAddress(uri);
+    if (!address)
         return -1;
     const int fd = *data;
     int type = 0;
@@ -45,7 +44,7 @@ int SocketFd(pappl_device_t *device, const char *uri)
         peerPort = ntohs(reinterpret_cast<const sockaddr_in &>(peer).sin_port);
     else if (peer.ss_family == AF_INET6)
         peerPort = ntohs(reinterpret_cast<const sockaddr_in6 &>(peer).sin6_port);
-    return peerPort == port ? fd : -1;
+    return peerPort == address->port ? fd : -1;
 }
 
 bool Waiting(int fd, int timeoutMs)

@@ -1,7 +1,7 @@
 #include "app/printer_status.h"
 
 #include "app/device_reader.h"
-#include "app/socket_reach.h"
+#include "app/socket_address.h"
 #include "printers/driver_table.h"
 #include "printers/status_query.h"
 
@@ -290,8 +290,7 @@ bool RefreshPrinterStatus(pappl_printer_t *printer)
         // Opening the device is itself a cost: not before an answer is due.
         std::lock_guard<std::mutex> lock(g_mutex);
         Tracked &entry = Entry(printer, uri);
-        const Clock::time_point now = Clock::now();
-        if (now < entry.nextOpen || HowToAsk(entry, When::ClientAsks) != Asking::Wait)
+        if (Clock::now() < entry.nextOpen || HowToAsk(entry, When::ClientAsks) != Asking::Wait)
             return true;
     }
     if (uri.rfind("socket://", 0) == 0 && !SocketPrinterReachable(uri, kReachTimeoutMs)) {
